@@ -1,0 +1,77 @@
+#include <sched.h>
+#include <time.h>
+
+#include <cerrno>
+
+#include "platform/posix_backends.h"
+
+namespace orvik {
+namespace {
+
+int64_t monotonicNowMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+class PosixClock final : public Clock {
+ public:
+  PosixClock() : startMs_(monotonicNowMs()) { tzset(); }
+
+  int64_t monotonicMs() override { return monotonicNowMs() - startMs_; }
+
+  int64_t calendarSeconds() override { return static_cast<int64_t>(time(nullptr)); }
+
+  bool toLocalTime(int64_t seconds, LocalTime* out) override {
+    time_t t = static_cast<time_t>(seconds);
+    tm parts{};
+    if (localtime_r(&t, &parts) == nullptr) return false;
+    out->year = parts.tm_year + 1900;
+    out->month = parts.tm_mon + 1;
+    out->day = parts.tm_mday;
+    out->hour = parts.tm_hour;
+    out->minute = parts.tm_min;
+    out->second = parts.tm_sec;
+    out->weekday = parts.tm_wday;
+    out->yearDay = parts.tm_yday;
+    out->isDst = parts.tm_isdst;
+    return true;
+  }
+
+  bool fromLocalTime(const LocalTime& local, int64_t* seconds) override {
+    tm parts{};
+    parts.tm_year = local.year - 1900;
+    parts.tm_mon = local.month - 1;
+    parts.tm_mday = local.day;
+    parts.tm_hour = local.hour;
+    parts.tm_min = local.minute;
+    parts.tm_sec = local.second;
+    parts.tm_isdst = local.isDst;
+    errno = 0;
+    time_t t = mktime(&parts);
+    if (t == static_cast<time_t>(-1) && errno != 0) return false;
+    *seconds = static_cast<int64_t>(t);
+    return true;
+  }
+
+  void sleepMs(int64_t ms) override {
+    if (ms <= 0) return;
+    timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>((ms % 1000) * 1000000)};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+  }
+
+  void yield() override { sched_yield(); }
+
+ private:
+  const int64_t startMs_;
+};
+
+}  // namespace
+
+Clock& posixClock() {
+  static PosixClock clock;
+  return clock;
+}
+
+}  // namespace orvik

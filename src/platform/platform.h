@@ -1,0 +1,21 @@
+// The operating system as the system logic sees it: one interface per
+// concern. Only a program's main() builds the real set; tests build fakes.
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/message_loop.h"
+#include "platform/shared_memory.h"
+#include "platform/system_info.h"
+#include "platform/user_interface.h"
+
+namespace orvik {
+
+struct Platform {
+  Clock* clock = nullptr;
+  SharedMemory* sharedMemory = nullptr;
+  SystemInfo* system = nullptr;
+  UserInterface* ui = nullptr;
+  MessageLoop* messages = nullptr;
+};
+
+}  // namespace orvik

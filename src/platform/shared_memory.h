@@ -1,0 +1,35 @@
+// Named shared memory blocks that outlive no one but their creator's
+// intention: the service creates the status record, the pages map it.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+namespace orvik {
+
+// A mapped view of a whole named block. Destroying it unmaps the view and
+// closes the handle; the name stays until removeName().
+class SharedBlock {
+ public:
+  virtual ~SharedBlock() = default;
+  virtual void* data() = 0;
+  virtual std::size_t size() const = 0;
+};
+
+class SharedMemory {
+ public:
+  virtual ~SharedMemory() = default;
+
+  // Creates the block (zero-filled) or, when the name exists already, opens
+  // it; *existed tells which. Null on failure.
+  virtual std::unique_ptr<SharedBlock> createOrOpen(const char* name, std::size_t size,
+                                                    bool* existed) = 0;
+  // Opens an existing block only. Null when there is none or it is smaller
+  // than size.
+  virtual std::unique_ptr<SharedBlock> openExisting(const char* name, std::size_t size) = 0;
+  // Removes the name, so the next createOrOpen makes a new block. Mappings
+  // still open keep working. (On Windows the name goes with its last handle.)
+  virtual void removeName(const char* name) = 0;
+};
+
+}  // namespace orvik
