@@ -1,0 +1,80 @@
+#include "platform/fake_platform.h"
+
+namespace orvik {
+namespace {
+
+class FakeBlock final : public SharedBlock {
+ public:
+  FakeBlock(std::shared_ptr<std::vector<unsigned char>> bytes, std::size_t size)
+      : bytes_(std::move(bytes)), size_(size) {}
+  void* data() override { return bytes_->data(); }
+  std::size_t size() const override { return size_; }
+
+ private:
+  std::shared_ptr<std::vector<unsigned char>> bytes_;
+  std::size_t size_;
+};
+
+}  // namespace
+
+std::unique_ptr<SharedBlock> FakeSharedMemory::createOrOpen(const char* name, std::size_t size,
+                                                            bool* existed) {
+  if (failCreate) return nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto& bytes = blocks_[name];
+    *existed = bytes != nullptr;
+    if (!bytes) bytes = std::make_shared<std::vector<unsigned char>>(size, 0);
+  }
+  return openExisting(name, size);
+}
+
+std::unique_ptr<SharedBlock> FakeSharedMemory::openExisting(const char* name, std::size_t size) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = blocks_.find(name);
+  if (it == blocks_.end() || it->second->size() < size) return nullptr;
+  return std::make_unique<FakeBlock>(it->second, size);
+}
+
+void FakeSharedMemory::removeName(const char* name) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  blocks_.erase(name);
+}
+
+bool FakeSharedMemory::exists(const char* name) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return blocks_.count(name) != 0;
+}
+
+bool FakeSystemInfo::osVersion(OsVersion* out) {
+  if (!versionQueryWorks) return false;
+  *out = version;
+  return true;
+}
+
+void FakeUserInterface::messageBox(const char* caption, const char* text) {
+  boxes.push_back(std::string(caption) + ": " + text);
+}
+
+void FakeMessageLoop::post(WindowMessage message) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(message);
+  }
+  ready_.notify_one();
+}
+
+WindowMessage FakeMessageLoop::wait() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  ready_.wait(lock, [this] { return !queue_.empty(); });
+  const WindowMessage message = queue_.front();
+  queue_.pop_front();
+  return message;
+}
+
+std::size_t FakeMessageLoop::pending() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return queue_.size();
+}
+
+}  // namespace orvik

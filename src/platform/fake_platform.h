@@ -1,0 +1,87 @@
+// Test doubles for the platform interfaces, and one bundle of them.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/fake_clock.h"
+#include "platform/platform.h"
+
+namespace orvik {
+
+// Named blocks in process memory; they live as long as this object, like a
+// POSIX name until it is removed.
+class FakeSharedMemory final : public SharedMemory {
+ public:
+  std::unique_ptr<SharedBlock> createOrOpen(const char* name, std::size_t size,
+                                            bool* existed) override;
+  std::unique_ptr<SharedBlock> openExisting(const char* name, std::size_t size) override;
+  void removeName(const char* name) override;
+
+  bool failCreate = false;  // every createOrOpen fails
+  bool exists(const char* name) const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::map<std::string, std::shared_ptr<std::vector<unsigned char>>> blocks_;
+};
+
+class FakeSystemInfo final : public SystemInfo {
+ public:
+  bool osVersion(OsVersion* out) override;
+  std::string osName() override { return osNameValue; }
+  std::string hostName() override { return hostNameValue; }
+  std::string computerName() override { return computerNameValue; }
+  std::string programPath() override { return programPathValue; }
+  void registerServiceProcess() override { ++registrations; }
+
+  bool versionQueryWorks = true;
+  OsVersion version{OsVersion::kNt, 10, 0};
+  std::string osNameValue = "Linux 6.1.0";
+  std::string hostNameValue = "testhost";
+  std::string computerNameValue = "TESTHOST";
+  std::string programPathValue = "/opt/orvik/upskeeper";
+  int registrations = 0;
+};
+
+class FakeUserInterface final : public UserInterface {
+ public:
+  void messageBox(const char* caption, const char* text) override;
+  std::vector<std::string> boxes;  // "caption: text"
+};
+
+class FakeMessageLoop final : public MessageLoop {
+ public:
+  void post(WindowMessage message) override;
+  WindowMessage wait() override;
+  std::size_t pending();
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::deque<WindowMessage> queue_;
+};
+
+struct FakePlatform {
+  FakeClock clock;
+  FakeSharedMemory sharedMemory;
+  FakeSystemInfo system;
+  FakeUserInterface ui;
+  FakeMessageLoop messages;
+
+  Platform platform() {
+    Platform p;
+    p.clock = &clock;
+    p.sharedMemory = &sharedMemory;
+    p.system = &system;
+    p.ui = &ui;
+    p.messages = &messages;
+    return p;
+  }
+};
+
+}  // namespace orvik

@@ -1,0 +1,15 @@
+#include "platform/posix_backends.h"
+
+namespace orvik {
+
+Platform posixPlatform() {
+  Platform platform;
+  platform.clock = &posixClock();
+  platform.sharedMemory = &posixSharedMemory();
+  platform.system = &posixSystemInfo();
+  platform.ui = &posixUserInterface();
+  platform.messages = &posixMessageLoop();
+  return platform;
+}
+
+}  // namespace orvik

@@ -1,0 +1,96 @@
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/posix_backends.h"
+
+namespace orvik {
+namespace {
+
+class PosixBlock final : public SharedBlock {
+ public:
+  PosixBlock(void* data, std::size_t size) : data_(data), size_(size) {}
+  ~PosixBlock() override { munmap(data_, size_); }
+  void* data() override { return data_; }
+  std::size_t size() const override { return size_; }
+
+ private:
+  void* data_;
+  std::size_t size_;
+};
+
+std::unique_ptr<SharedBlock> mapWhole(int fd, std::size_t size) {
+  void* data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  close(fd);  // the mapping keeps the object alive
+  if (data == MAP_FAILED) return nullptr;
+  return std::make_unique<PosixBlock>(data, size);
+}
+
+// The record is writable by its owner and one group only: whoever can write
+// it can change the command the service runs.
+class PosixSharedMemory final : public SharedMemory {
+ public:
+  std::unique_ptr<SharedBlock> createOrOpen(const char* name, std::size_t size,
+                                            bool* existed) override {
+    const std::string path = std::string("/") + name;
+    int fd = shm_open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    if (fd >= 0) {
+      if (!restrictAccess(fd) || ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        close(fd);
+        shm_unlink(path.c_str());
+        return nullptr;
+      }
+      *existed = false;
+      return mapWhole(fd, size);
+    }
+    if (errno != EEXIST) return nullptr;
+    *existed = true;
+    return openExisting(name, size);
+  }
+
+  std::unique_ptr<SharedBlock> openExisting(const char* name, std::size_t size) override {
+    const std::string path = std::string("/") + name;
+    const int fd = shm_open(path.c_str(), O_RDWR, 0);
+    if (fd < 0) return nullptr;
+    struct stat info{};
+    if (fstat(fd, &info) != 0 || static_cast<std::size_t>(info.st_size) < size) {
+      close(fd);
+      return nullptr;
+    }
+    return mapWhole(fd, size);
+  }
+
+  void removeName(const char* name) override { shm_unlink((std::string("/") + name).c_str()); }
+
+  void setAccessGroup(const std::string& group) { group_ = group; }
+
+ private:
+  // 0660 regardless of umask, handed to the configured group when there is one.
+  bool restrictAccess(int fd) {
+    if (!group_.empty()) {
+      const struct group* entry = getgrnam(group_.c_str());
+      if (entry == nullptr || fchown(fd, static_cast<uid_t>(-1), entry->gr_gid) != 0) return false;
+    }
+    return fchmod(fd, 0660) == 0;
+  }
+
+  std::string group_;
+};
+
+PosixSharedMemory& instance() {
+  static PosixSharedMemory memory;
+  return memory;
+}
+
+}  // namespace
+
+SharedMemory& posixSharedMemory() { return instance(); }
+
+void setSharedMemoryGroup(const std::string& group) { instance().setAccessGroup(group); }
+
+}  // namespace orvik

@@ -1,0 +1,50 @@
+// The monitoring service as one object: start-up in a fixed order, the seven
+// periodic tasks, and the orderly stop. The main window's thread owns it:
+// serviceStart, startTasks and serviceStop run there.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+#include "service/core/task_set.h"
+#include "shared/record_mapping.h"
+
+namespace orvik {
+
+inline constexpr char kServiceCaption[] = "Power Device Service";
+
+class Service {
+ public:
+  explicit Service(Platform platform);
+  ~Service();
+
+  // Prepares every resource and the seven tasks; 1 on success. On failure a
+  // message box has told why and the caller ends the process with code 1.
+  int serviceStart(const std::string& programFilePath);
+  // One thread per task, in table order.
+  void startTasks();
+  // Raises "service stopped", stops polling, lets the tasks drain for at most
+  // 30 s and releases the resources. The record stays mapped; its name is
+  // removed, so the pages see no service, as when the last handle closes.
+  void serviceStop();
+
+  StatusRecord& record() { return mapping_->record(); }
+  const std::string& programDirectory() const { return programDirectory_; }
+  TaskSet& tasks() { return tasks_; }
+  // Read by the poll task: set once the service stops or shuts down.
+  std::atomic<int32_t> pollingStopped{0};
+
+ private:
+  void failStart(const std::string& text);
+  int setUpRecord();
+  void initialiseTasks();
+
+  Platform platform_;
+  std::string programDirectory_ = ".\\";
+  std::unique_ptr<RecordMapping> mapping_;
+  TaskSet tasks_;
+};
+
+}  // namespace orvik
