@@ -46,6 +46,38 @@ TEST(PeriodicTask, BusyTaskIsNeverIdleAndIsNotSteppedAgain) {
   EXPECT_TRUE(isTaskIdle(task));
 }
 
+TEST(PeriodicTask, IdleTaskPausesUntilWokenThenRunsAtOnce) {
+  FakeClock clock;
+  PeriodicTask task;
+  int steps = 0;
+  initialiseTask(task, [&] {
+    if (++steps == 2) requestStop(task);
+  }, 100, [] { return 1; });
+  task.idleWaitMs = 10000;
+  runTaskLoop(task, clock);
+  EXPECT_EQ(steps, 2);
+  EXPECT_EQ(clock.monotonicMs(), 10000);  // one whole idle pause between the passes
+
+  int queued = 0;
+  initialiseTask(task, [&] {
+    ++steps;
+    if (queued > 0) {
+      --queued;
+    } else if (steps > 10) {
+      requestStop(task);
+    }
+  }, 100, [&] { return queued == 0 ? 1 : 0; });
+  task.idleWaitMs = 10000;
+  steps = 0;
+  queued = 2;
+  wakeTask(task);  // work arrived before the loop: no idle pause is waited out
+  const int64_t start = clock.monotonicMs();
+  runTaskLoop(task, clock);
+  // One interval after the first busy pass; the early wake cuts the first idle
+  // pause short, the stop the last one, and eight whole pauses lie between.
+  EXPECT_EQ(clock.monotonicMs() - start, 100 + 8 * 10000);
+}
+
 TEST(TaskSet, TaskThatNeverGoesIdleHoldsTheStopNoLongerThanThirtySeconds) {
   // The tasks sleep on a clock of their own, so only the stopper moves this one.
   FakeClock stopClock;
