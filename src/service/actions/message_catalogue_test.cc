@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <string>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace orvik {
@@ -245,12 +245,11 @@ TEST_F(CatalogueFiles, CatalogueMessagesExpandTheirNoticeText) {
 }
 
 TEST(ProcessCatalogue, FreeFunctionsUseTheProcessWideInstance) {
-  const fs::path dir = fs::temp_directory_path() / ("orvik_process_catalogue_" +
-                                                    uniqueSuffix());
+  const fs::path dir = fs::temp_directory_path() / ("orvik_process_catalogue_" + uniqueSuffix());
   fs::create_directories(dir);
   // Whatever the test machine's locale, the file of its language is there.
-  for (const char* code : {"en", "tw", "cn", "es", "fr", "de", "it", "ja", "ru", "ar", "cz",
-                           "pl", "bg"}) {
+  for (const char* code :
+       {"en", "tw", "cn", "es", "fr", "de", "it", "ja", "ru", "ar", "cz", "pl", "bg"}) {
     std::ofstream(dir / (std::string("msg.") + code), std::ios::binary)
         << "<24><started " << code << "><n><p>\n";
   }

@@ -35,7 +35,9 @@ constexpr Language kLanguages[] = {
     {"bg", "bg_BG.UTF-8"},
 };
 
-bool isEvent(int number) { return (number >= 0 && number <= 27) || (number >= 100 && number <= 127); }
+bool isEvent(int number) {
+  return (number >= 0 && number <= 27) || (number >= 100 && number <= 127);
+}
 
 std::set<int> numbersTheServiceUses() {
   std::set<int> numbers;

@@ -83,8 +83,8 @@ TEST(ListWalk, TerminatedListYieldsEveryEntryIncludingTheLast) {
     const char* terminated;
     int entries;
   } cases[] = {
-      {"", "", 0}, {"a", "a;", 1}, {"a;", "a;", 1}, {"a;b", "a;b;", 2}, {";", ";", 1},
-      {" a ; b ", " a ; b ;", 2},
+      {"", "", 0},        {"a", "a;", 1}, {"a;", "a;", 1},
+      {"a;b", "a;b;", 2}, {";", ";", 1},  {" a ; b ", " a ; b ;", 2},
   };
   for (const Case& c : cases) {
     Text list(c.list);
@@ -128,8 +128,8 @@ TEST(Trim, RemovesOnlySpacesAtBothEnds) {
     const char* input;
     const char* expected;
   } cases[] = {
-      {"  a b  ", "a b"}, {"     ", ""}, {"", ""}, {"\ta\t", "\ta\t"}, {" \tx ", "\tx"},
-      {"plain", "plain"},
+      {"  a b  ", "a b"}, {"     ", ""},    {"", ""},
+      {"\ta\t", "\ta\t"}, {" \tx ", "\tx"}, {"plain", "plain"},
   };
   for (const Case& c : cases) {
     char buffer[16];
@@ -166,12 +166,22 @@ TEST(ParseHex, ReadsDigitsSkipsXAndStopsAtOtherCharacters) {
     const char* chars;
     uint32_t expected;
   } cases[] = {
-      {"0x1F", 31},         {"1G", 1},          {"ff", 255},       {"FF", 255},
-      {"1x2", 0x12},        {"x", 0},           {"", 0},           {"G1", 0},
-      {" 1", 0},            {"0X1F", 0},        {"7fffffff", 0x7fffffff},
+      {"0x1F", 31},
+      {"1G", 1},
+      {"ff", 255},
+      {"FF", 255},
+      {"1x2", 0x12},
+      {"x", 0},
+      {"", 0},
+      {"G1", 0},
+      {" 1", 0},
+      {"0X1F", 0},
+      {"7fffffff", 0x7fffffff},
       {"123456789", 0x23456789},
-      {"\xb1\xc6", 0x1F},   // top bits ignored: '1' and 'F'
-      {"1\xf8" "2", 0x12},  // 'x' with its top bit set is still skipped
+      {"\xb1\xc6", 0x1F},  // top bits ignored: '1' and 'F'
+      {"1\xf8"
+       "2",
+       0x12},  // 'x' with its top bit set is still skipped
   };
   for (const Case& c : cases) {
     EXPECT_EQ(parseHex(c.chars), c.expected) << c.chars;
