@@ -8,23 +8,15 @@
 namespace orvik {
 namespace {
 
-TEST(Text, GrowsOnAssignAndAppendAndCanAppendItself) {
-  EXPECT_STREQ(Text().chars(), "");
+TEST(Text, AppendsIncludingItselfAndTreatsNullAsEmpty) {
   EXPECT_STREQ(Text(static_cast<const char*>(nullptr)).chars(), "");
-
   Text text("ab");
   text.append(text.chars());
   EXPECT_STREQ(text.chars(), "abab");
   text.append(text);
   EXPECT_STREQ(text.chars(), "abababab");
-
-  const std::string longer(1000, 'z');
-  text.assign(longer.c_str());
-  text.append(Text("!"));
-  EXPECT_EQ(text.length(), 1001);
-  EXPECT_EQ(text.at(999), 'z');
-  EXPECT_EQ(text.at(1000), '!');
   text.assign("x");
+  text.append(static_cast<const char*>(nullptr));
   EXPECT_STREQ(text.chars(), "x");
 }
 
@@ -75,6 +67,11 @@ TEST(ListWalk, TakesTrimmedEntriesUntilNoSeparatorIsLeft) {
   EXPECT_EQ(takeToken(list, entry, ';'), -1);
   EXPECT_STREQ(list.chars(), " last");
   EXPECT_STREQ(entry.chars(), "\tgamma\t");
+
+  Text commas("a,b");
+  ASSERT_EQ(takeToken(commas, entry, ','), 0);
+  EXPECT_STREQ(entry.chars(), "a");
+  EXPECT_STREQ(commas.chars(), "b");
 }
 
 TEST(ListWalk, TerminatedListYieldsEveryEntryIncludingTheLast) {
@@ -102,14 +99,6 @@ TEST(ListWalk, TerminatedListYieldsEveryEntryIncludingTheLast) {
   }
   EXPECT_EQ(walked, "[][host1][host2]");
   EXPECT_STREQ(list.chars(), "");
-}
-
-TEST(ListWalk, OtherSeparatorsWork) {
-  Text list("a,b");
-  Text entry;
-  ASSERT_EQ(takeToken(list, entry, ','), 0);
-  EXPECT_STREQ(entry.chars(), "a");
-  EXPECT_STREQ(list.chars(), "b");
 }
 
 TEST(TextSearch, CountsAndFindsCharacters) {
