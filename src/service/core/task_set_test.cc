@@ -99,13 +99,15 @@ TEST(TaskSet, TaskThatNeverGoesIdleHoldsTheStopNoLongerThanThirtySeconds) {
 }
 
 TEST(TaskSet, StopReturnsOnceEveryTaskIsIdleAndItsThreadHasEnded) {
+  // Separate clocks, so the tasks' sleeps cannot use up the stopper's bound.
   FakeClock clock;
+  FakeClock taskClock;
   TaskSet tasks;
   std::atomic<int> queued{20};
   for (int id = 0; id < kTaskCount; ++id) initialiseTask(tasks[id], [] {}, 100);
   initialiseTask(tasks[kMailWorker], [&] { if (queued > 0) --queued; }, 100,
                  [&] { return queued == 0 ? 1 : 0; });
-  tasks.start(clock);
+  tasks.start(taskClock);
   EXPECT_TRUE(tasks.stopAll(clock));
   EXPECT_EQ(queued, 0);  // the drain served every item
   for (int id = 0; id < kTaskCount; ++id) EXPECT_EQ(tasks[id].finished, 1) << id;
