@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "platform/fake_platform.h"
 
@@ -108,6 +109,11 @@ TEST(Service, StopClearsTheRunningBitStopsPollingAndRemovesTheName) {
   EXPECT_EQ(service.record().alarmFlags & (1u << 24), 0u);
   EXPECT_EQ(service.pollingStopped, 1);
   EXPECT_FALSE(fake.sharedMemory.exists(kRecordName));
+  // On the fake clock the stop's bound can pass before a thread has ended;
+  // let them end before the service goes away.
+  for (int id = 0; id < kTaskCount; ++id) {
+    while (service.tasks()[id].finished == 0) std::this_thread::yield();
+  }
 }
 
 }  // namespace
