@@ -19,6 +19,12 @@ std::string zeroPadded(long long value, int digits) {
   return buffer;
 }
 
+std::string atLeastDigits(long long value, int digits) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%0*lld", digits, value);
+  return buffer;
+}
+
 std::string paddedText(const std::string& text, int width) {
   std::string out = text.substr(0, width);
   out.resize(width, ' ');

@@ -11,6 +11,9 @@ namespace orvik::upssim {
 std::string fixedField(double value, int width, int decimals, double lo, double hi);
 // value clamped to 0..10^digits - 1, zero-padded to digits.
 std::string zeroPadded(long long value, int digits);
+// value zero-padded to at least digits; longer values keep every digit
+// (a host reading a fixed count up to the line end still gets them).
+std::string atLeastDigits(long long value, int digits);
 // Text cut or blank-padded to exactly width characters.
 std::string paddedText(const std::string& text, int width);
 

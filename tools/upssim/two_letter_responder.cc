@@ -42,19 +42,19 @@ struct Query {
 // Every query the host polls, with the digits each value is padded to.
 // Voltages in volts, frequencies in 0.1 Hz, battery voltages in 0.1 V.
 const Query kQueries[] = {
-    {"BS", [](const Ups& u, int) { return zeroPadded(batteryState(u.readings()), 2); }},
+    {"BS", [](const Ups& u, int) { return atLeastDigits(batteryState(u.readings()), 2); }},
     {"BV", [](const Ups& u, int) { return std::to_string(u.readings().batteryDeciVolts); }},
     {"BT", [](const Ups& u, int) { return std::to_string(std::lround(u.state().temperature)); }},
-    {"NF", [](const Ups& u, int) { return zeroPadded(std::lround(u.readings().inputFrequency * 10), 3); }},
+    {"NF", [](const Ups& u, int) { return atLeastDigits(std::lround(u.readings().inputFrequency * 10), 3); }},
     {"NV", [](const Ups& u, int) {
-       return zeroPadded(scaledVolts(u.readings().inputVoltage, u.state().nominalInputVoltage), 3);
+       return atLeastDigits(scaledVolts(u.readings().inputVoltage, u.state().nominalInputVoltage), 3);
      }},
-    {"OF", [](const Ups& u, int) { return zeroPadded(std::lround(u.readings().outputFrequency * 10), 3); }},
+    {"OF", [](const Ups& u, int) { return atLeastDigits(std::lround(u.readings().outputFrequency * 10), 3); }},
     {"OV", [](const Ups& u, int) {
-       return zeroPadded(scaledVolts(u.readings().outputVoltage, u.state().nominalOutputVoltage), 4);
+       return atLeastDigits(scaledVolts(u.readings().outputVoltage, u.state().nominalOutputVoltage), 4);
      }},
-    {"OL", [](const Ups& u, int) { return zeroPadded(u.readings().loadPercent, 3); }},
-    {"OS", [](const Ups& u, int) { return zeroPadded(u.readings().outputSource, 2); }},
+    {"OL", [](const Ups& u, int) { return atLeastDigits(u.readings().loadPercent, 3); }},
+    {"OS", [](const Ups& u, int) { return atLeastDigits(u.readings().outputSource, 2); }},
     {"AG", [](const Ups& u, int) { return alarmGroups(u.state(), u.readings()); }},
     {"TR", [](const Ups& u, int) { return std::to_string(static_cast<int>(u.state().lastTest)); }},
     {"IM", [](const Ups& u, int) { return u.state().manufacturer; }},
@@ -63,20 +63,20 @@ const Query kQueries[] = {
        return u.state().version.empty() ? defaultVersion(protocol) : u.state().version;
      }},
     {"IZ", [](const Ups& u, int) { return u.state().serial; }},
-    {"FV", [](const Ups& u, int) { return zeroPadded(u.state().nominalInputVoltage, 3); }},
-    {"FF", [](const Ups& u, int) { return zeroPadded(std::lround(u.state().nominalFrequency * 10), 3); }},
-    {"FO", [](const Ups& u, int) { return zeroPadded(u.state().nominalOutputVoltage, 3); }},
-    {"FR", [](const Ups& u, int) { return zeroPadded(std::lround(u.state().nominalFrequency * 10), 3); }},
+    {"FV", [](const Ups& u, int) { return atLeastDigits(u.state().nominalInputVoltage, 3); }},
+    {"FF", [](const Ups& u, int) { return atLeastDigits(std::lround(u.state().nominalFrequency * 10), 3); }},
+    {"FO", [](const Ups& u, int) { return atLeastDigits(u.state().nominalOutputVoltage, 3); }},
+    {"FR", [](const Ups& u, int) { return atLeastDigits(std::lround(u.state().nominalFrequency * 10), 3); }},
     {"FA", [](const Ups& u, int) { return std::to_string(u.state().ratedVa); }},
     {"FP", [](const Ups& u, int) { return std::to_string(u.state().ratedW); }},
-    {"ON", [](const Ups& u, int) { return zeroPadded(u.state().outletCount, 2); }},
-    {"BD", [](const Ups& u, int) { return zeroPadded(u.state().batteryDate, 5); }},
+    {"ON", [](const Ups& u, int) { return atLeastDigits(u.state().outletCount, 2); }},
+    {"BD", [](const Ups& u, int) { return atLeastDigits(u.state().batteryDate, 5); }},
     {"CA", [](const Ups& u, int) { return std::to_string(u.state().autoRestart); }},
-    {"FU", [](const Ups& u, int) { return zeroPadded(u.state().audible, 2); }},
-    {"FL", [](const Ups& u, int) { return zeroPadded(u.state().lowTransferVoltage, 3); }},
-    {"FH", [](const Ups& u, int) { return zeroPadded(u.state().highTransferVoltage, 3); }},
-    {"FT", [](const Ups& u, int) { return zeroPadded(u.state().batteryNominalDeciVolts, 3); }},
-    {"FB", [](const Ups& u, int) { return zeroPadded(u.state().lowBatteryWarning, 2); }},
+    {"FU", [](const Ups& u, int) { return atLeastDigits(u.state().audible, 2); }},
+    {"FL", [](const Ups& u, int) { return atLeastDigits(u.state().lowTransferVoltage, 3); }},
+    {"FH", [](const Ups& u, int) { return atLeastDigits(u.state().highTransferVoltage, 3); }},
+    {"FT", [](const Ups& u, int) { return atLeastDigits(u.state().batteryNominalDeciVolts, 3); }},
+    {"FB", [](const Ups& u, int) { return atLeastDigits(u.state().lowBatteryWarning, 2); }},
 };
 
 bool oneOf(int value, std::initializer_list<int> allowed) {
@@ -121,7 +121,7 @@ bool TwoLetterResponder::outletQuery(const std::string& text, Exchange* exchange
   switch (text[1]) {
     case 'I': value = ups_.outletPowered(index) ? "1" : "0"; break;
     case 'M': value = std::to_string(exists ? o.mode : 0); break;
-    case 'A': value = zeroPadded(exists ? o.action : 0, 2); break;
+    case 'A': value = atLeastDigits(exists ? o.action : 0, 2); break;
     case 'D': value = std::to_string(exists ? o.delay : 0); break;
     default: return false;
   }
