@@ -121,6 +121,24 @@ exit status 0 for "ok ...", 1 otherwise. Example:
 
 )" + controlHelp() +
          R"(
+Replies (default state shown):
+  Q1   "(230.0 230.0 230.0 025 50.0 26.0 25.0 00001001\r" (protocol 3): input V,
+       input V before the last failure, output V, load %, input Hz, battery V
+       (whole battery; per cell above 48 V nominal), deg C, then status digits:
+       utility fail, battery low, boost/trim, UPS fault, line-interactive (1),
+       test running, shutdown pending, beeper. Protocol 2 stops after the
+       sixth digit; protocol 4 adds " 0" + overload twice + "00000".
+  I    "#" manufacturer (15) " " model (10) " " version (10) "\r"
+  F    "#230.0 004 24.00 50.0\r": rated V, rated A, battery V, Hz
+  OI   "#0211\r" (protocol 4: "(0211\r"): outlet count, one digit per outlet
+  O<nn>ON|OFF  "#ACK\r", or "#NAK\r" for a missing outlet; Q1 other commands
+       are not answered
+  two-letter: the value, then CR LF; voltages on a 120 V scale (divided by
+       nominal / 180 + 1), frequencies in 0.1 Hz, battery voltages in 0.1 V;
+       settings and actions are echoed, refused values get no answer
+  binary 01: load %, charge %, input V/2, output V/2, input Hz, 0, output Hz,
+       0, 0, status, status, "O"|"K", model/voltage code, 0, 0, 31 (hex)
+
 Behaviour:
   A command sent without its line end ("C", "Ct1", "Cs-000001") counts as
   complete after 250 ms of silence. Unknown commands get no answer. Host
