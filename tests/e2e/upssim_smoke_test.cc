@@ -1,13 +1,12 @@
 // End to end: the real upssim binary on a real pseudo-terminal, driven the
 // way the service's serial layer and a test script drive it.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
@@ -31,7 +30,8 @@ class Upssim {
   Upssim(int protocol, std::vector<std::string> extra = {}) {
     tag_ = std::to_string(protocol) + "_" + std::to_string(counter_++);
     std::vector<std::string> args = {UPSSIM_BINARY, "--protocol", std::to_string(protocol),
-                                     "--ctl", socket(), "--log", log(), "--link", link(),
+                                     "--ctl",       socket(),     "--log",
+                                     log(),         "--link",     link(),
                                      "--quiet"};
     args.insert(args.end(), extra.begin(), extra.end());
     int out[2];

@@ -23,15 +23,24 @@ char byte(long value) { return static_cast<char>(std::clamp(value, 0L, 255L)); }
 // Low four bits of byte 12: the nominal output voltage.
 int voltageCode(int volts) {
   switch (volts) {
-    case 100: return 0;
-    case 110: return 1;
-    case 115: return 2;
-    case 120: return 3;
-    case 200: return 7;
-    case 220: return 8;
-    case 230: return 9;
-    case 240: return 10;
-    default: return 15;
+    case 100:
+      return 0;
+    case 110:
+      return 1;
+    case 115:
+      return 2;
+    case 120:
+      return 3;
+    case 200:
+      return 7;
+    case 220:
+      return 8;
+    case 230:
+      return 9;
+    case 240:
+      return 10;
+    default:
+      return 15;
   }
 }
 
@@ -70,8 +79,7 @@ void BinaryResponder::flushNoise(std::vector<Exchange>* out) {
   noise_.clear();
 }
 
-void BinaryResponder::receive(std::string_view bytes, int64_t nowMs,
-                              std::vector<Exchange>* out) {
+void BinaryResponder::receive(std::string_view bytes, int64_t nowMs, std::vector<Exchange>* out) {
   for (char c : bytes) {
     unsigned char b = static_cast<unsigned char>(c);
     if (!pending_.empty()) {
@@ -134,8 +142,8 @@ void BinaryResponder::complete(int64_t nowMs, std::vector<Exchange>* out) {
                         (restore < 0 ? std::string("with mains") : std::to_string(restore) + " s");
       }
     } else {
-      exchange.note = command == kModeOnBattery ? "switch-off mode: on battery"
-                                                : "switch-off mode: on mains";
+      exchange.note =
+          command == kModeOnBattery ? "switch-off mode: on battery" : "switch-off mode: on mains";
     }
   }
   pending_.clear();

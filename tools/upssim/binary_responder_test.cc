@@ -25,8 +25,8 @@ TEST(BinaryResponder, StatusFrameCarriesOneValuePerByte) {
   f.ups.state().inputVoltage = 232;
   f.ups.state().loadPercent = 40;
   f.ups.setBatteryCharge(80);
-  EXPECT_EQ(f.host.send("\x01"), bytes({40, 80, 116, 116, 50, 0, 50, 0, 0, 0x00, 0x00, 'O', 0x29,
-                                        0, 0, 0x31}));
+  EXPECT_EQ(f.host.send("\x01"),
+            bytes({40, 80, 116, 116, 50, 0, 50, 0, 0, 0x00, 0x00, 'O', 0x29, 0, 0, 0x31}));
 }
 
 TEST(BinaryResponder, StatusBitsFollowTheUps) {
@@ -34,7 +34,7 @@ TEST(BinaryResponder, StatusBitsFollowTheUps) {
   f.ups.state().binaryVariant = 2;
   f.ups.state().inputVoltage = 200;  // boost
   f.ups.state().batteryReplace = true;
-  f.ups.state().loadPercent = 120;   // overload
+  f.ups.state().loadPercent = 120;  // overload
   std::string frame = f.host.send("\x01");
   ASSERT_EQ(frame.size(), 16u);
   EXPECT_EQ(frame[3], 115);  // regulated output 230 V / 2
@@ -50,11 +50,11 @@ TEST(BinaryResponder, StatusBitsFollowTheUps) {
   f.ups.setMains(false, f.host.nowMs);
   f.ups.setBatteryCharge(10);
   frame = f.host.send("\x01");
-  EXPECT_EQ(frame[2], 0);            // no input
-  EXPECT_EQ(frame[4], 0);            // no input frequency: still a valid frame
+  EXPECT_EQ(frame[2], 0);  // no input
+  EXPECT_EQ(frame[4], 0);  // no input frequency: still a valid frame
   EXPECT_EQ(frame[6], 50);
   EXPECT_EQ(frame[9], 0x01 | 0x02 | 0x20);
-  EXPECT_EQ(frame[10], 0x02);        // the test was aborted by the failure
+  EXPECT_EQ(frame[10], 0x02);  // the test was aborted by the failure
 }
 
 TEST(BinaryResponder, HostShutdownFrameIsEchoedAndObeyed) {

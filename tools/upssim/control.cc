@@ -85,7 +85,10 @@ const Setting kSettings[] = {
      .help = "V, 0-999.9 (boost below 90 %, trim above 110 % of nominal)",
      .hi = 999.9,
      .realField = &UpsState::inputVoltage},
-    {.name = "input-frequency", .help = "Hz, 0-99.9", .hi = 99.9, .realField = &UpsState::inputFrequency},
+    {.name = "input-frequency",
+     .help = "Hz, 0-99.9",
+     .hi = 99.9,
+     .realField = &UpsState::inputFrequency},
     {.name = "load",
      .help = "% of rated power, 0-255 (above 100 reads as overload)",
      .hi = 255,
@@ -97,12 +100,13 @@ const Setting kSettings[] = {
      .realField = &UpsState::temperature},
     {.name = "battery-charge",
      .help = "%, 0-100",
-     .custom = [](ControlTarget& t, const std::string& v) {
-       double charge = 0;
-       std::string error = readReal(v, 0, 100, &charge);
-       if (error.empty()) t.ups.setBatteryCharge(charge);
-       return error;
-     }},
+     .custom =
+         [](ControlTarget& t, const std::string& v) {
+           double charge = 0;
+           std::string error = readReal(v, 0, 100, &charge);
+           if (error.empty()) t.ups.setBatteryCharge(charge);
+           return error;
+         }},
     {.name = "low-battery-level",
      .help = "charge % at or below which the battery reads low",
      .hi = 100,
@@ -115,9 +119,21 @@ const Setting kSettings[] = {
      .help = "charge %/min gained on mains (0: none)",
      .hi = 6000,
      .realField = &UpsState::chargePerMinute},
-    {.name = "nominal-input-voltage", .help = "V", .lo = 1, .hi = 999, .intField = &UpsState::nominalInputVoltage},
-    {.name = "nominal-output-voltage", .help = "V", .lo = 1, .hi = 999, .intField = &UpsState::nominalOutputVoltage},
-    {.name = "nominal-frequency", .help = "Hz", .lo = 1, .hi = 99.9, .realField = &UpsState::nominalFrequency},
+    {.name = "nominal-input-voltage",
+     .help = "V",
+     .lo = 1,
+     .hi = 999,
+     .intField = &UpsState::nominalInputVoltage},
+    {.name = "nominal-output-voltage",
+     .help = "V",
+     .lo = 1,
+     .hi = 999,
+     .intField = &UpsState::nominalOutputVoltage},
+    {.name = "nominal-frequency",
+     .help = "Hz",
+     .lo = 1,
+     .hi = 99.9,
+     .realField = &UpsState::nominalFrequency},
     {.name = "battery-nominal",
      .help = "nominal battery voltage in 0.1 V (240 = 24 V)",
      .lo = 1,
@@ -127,34 +143,50 @@ const Setting kSettings[] = {
     {.name = "rated-w", .help = "W", .hi = 999999, .intField = &UpsState::ratedW},
     {.name = "low-transfer", .help = "V", .hi = 999, .intField = &UpsState::lowTransferVoltage},
     {.name = "high-transfer", .help = "V", .hi = 999, .intField = &UpsState::highTransferVoltage},
-    {.name = "low-battery-warning", .help = "two-letter FB value", .hi = 99, .intField = &UpsState::lowBatteryWarning},
+    {.name = "low-battery-warning",
+     .help = "two-letter FB value",
+     .hi = 99,
+     .intField = &UpsState::lowBatteryWarning},
     {.name = "audible", .help = "two-letter FU value", .hi = 99, .intField = &UpsState::audible},
-    {.name = "auto-restart", .help = "two-letter CA value", .hi = 9, .intField = &UpsState::autoRestart},
-    {.name = "shutdown-type", .help = "two-letter Ct value", .hi = 99, .intField = &UpsState::shutdownType},
-    {.name = "battery-date", .help = "two-letter BD value, 0-32000", .hi = 32000, .intField = &UpsState::batteryDate},
+    {.name = "auto-restart",
+     .help = "two-letter CA value",
+     .hi = 9,
+     .intField = &UpsState::autoRestart},
+    {.name = "shutdown-type",
+     .help = "two-letter Ct value",
+     .hi = 99,
+     .intField = &UpsState::shutdownType},
+    {.name = "battery-date",
+     .help = "two-letter BD value, 0-32000",
+     .hi = 32000,
+     .intField = &UpsState::batteryDate},
     {.name = "outlet-count", .help = "0-8", .hi = kMaxOutlets, .intField = &UpsState::outletCount},
-    {.name = "test-seconds", .help = "length of a started test", .hi = 86400, .intField = &UpsState::testSeconds},
+    {.name = "test-seconds",
+     .help = "length of a started test",
+     .hi = 86400,
+     .intField = &UpsState::testSeconds},
     {.name = "test-outcome",
      .help = "pass, warn or fail: how a started test ends",
-     .custom = [](ControlTarget& t, const std::string& v) {
-       return readOutcome(v, &t.ups.state().testOutcome);
-     }},
+     .custom = [](ControlTarget& t,
+                  const std::string& v) { return readOutcome(v, &t.ups.state().testOutcome); }},
     {.name = "minute-seconds",
      .help = "seconds in a protocol minute (shutdown and restore times)",
      .lo = 1,
      .hi = 3600,
      .intField = &UpsState::minuteSeconds},
-    {.name = "binary-variant", .help = "protocol 1 only: 1 or 2", .lo = 1, .hi = 2, .intField = &UpsState::binaryVariant},
+    {.name = "binary-variant",
+     .help = "protocol 1 only: 1 or 2",
+     .lo = 1,
+     .hi = 2,
+     .intField = &UpsState::binaryVariant},
     {.name = "beeper",
      .help = "on or off",
-     .custom = [](ControlTarget& t, const std::string& v) {
-       return readSwitch(v, &t.ups.state().beeper);
-     }},
+     .custom = [](ControlTarget& t,
+                  const std::string& v) { return readSwitch(v, &t.ups.state().beeper); }},
     {.name = "reply-delay",
      .help = "ms before each reply leaves, 0-60000",
-     .custom = [](ControlTarget& t, const std::string& v) {
-       return readInt(v, 0, 60000, &t.faults.replyDelayMs);
-     }},
+     .custom = [](ControlTarget& t,
+                  const std::string& v) { return readInt(v, 0, 60000, &t.faults.replyDelayMs); }},
     {.name = "manufacturer", .help = "text", .textField = &UpsState::manufacturer},
     {.name = "model", .help = "text", .textField = &UpsState::model},
     {.name = "version",
@@ -254,8 +286,9 @@ std::string shutdownCommand(const Words& w, ControlTarget& t, int64_t nowMs) {
   }
   int delay = 0;
   int restore = -1;
-  std::string error = w.size() < 2 || w.size() > 3 ? "usage: shutdown DELAY [RESTORE] | shutdown cancel"
-                                                   : readInt(w[1], 0, 86400 * 7, &delay);
+  std::string error = w.size() < 2 || w.size() > 3
+                          ? "usage: shutdown DELAY [RESTORE] | shutdown cancel"
+                          : readInt(w[1], 0, 86400 * 7, &delay);
   if (error.empty() && w.size() == 3) error = readInt(w[2], -1, 86400 * 7, &restore);
   if (error.empty()) t.ups.scheduleShutdown(nowMs, delay, restore);
   return result(error);
@@ -283,7 +316,9 @@ std::string runControlCommand(std::string_view line, ControlTarget t, int64_t no
   if (verb == "battery") return batteryCommand(w, t);
   if (verb == "overload") {
     bool on = true;
-    std::string error = w.size() == 1 ? "" : w.size() == 2 ? readSwitch(w[1], &on) : "usage: overload [on|off]";
+    std::string error = w.size() == 1   ? ""
+                        : w.size() == 2 ? readSwitch(w[1], &on)
+                                        : "usage: overload [on|off]";
     if (error.empty()) t.ups.state().overloadForced = on;
     return result(error);
   }
@@ -298,7 +333,8 @@ std::string runControlCommand(std::string_view line, ControlTarget t, int64_t no
   if (verb == "outlet") {
     int number = 0;
     bool on = false;
-    std::string error = w.size() != 3 ? "usage: outlet N on|off" : readInt(w[1], 1, kMaxOutlets, &number);
+    std::string error =
+        w.size() != 3 ? "usage: outlet N on|off" : readInt(w[1], 1, kMaxOutlets, &number);
     if (error.empty()) error = readSwitch(w[2], &on);
     if (error.empty() && !t.ups.setOutlet(number - 1, on)) error = "no outlet " + w[1];
     return result(error);
@@ -309,8 +345,10 @@ std::string runControlCommand(std::string_view line, ControlTarget t, int64_t no
   if (verb == "set") return setCommand(line, w, t);
   if (verb == "status") return result("", statusLine(t, nowMs));
   if (verb == "mark") return result("");
-  if (verb == "help") return result("", "commands: power battery overload alarm test output outlet "
-                                        "shutdown silent garbage set status mark help");
+  if (verb == "help")
+    return result("",
+                  "commands: power battery overload alarm test output outlet "
+                  "shutdown silent garbage set status mark help");
   return result("unknown command: " + verb);
 }
 
@@ -327,8 +365,9 @@ std::string statusLine(const ControlTarget& t, int64_t nowMs) {
       << " battery-charge=" << r.batteryCharge << " battery-volts=" << r.batteryDeciVolts / 10.0
       << " battery-low=" << (r.batteryLow ? 1 : 0) << " overload=" << (r.overload ? 1 : 0)
       << " source=" << r.outputSource << " test=" << (r.testRunning ? "running" : "idle")
-      << " test-result=" << static_cast<int>(s.lastTest) << " shutdown-in-ms="
-      << (t.ups.shutdownPending() ? t.ups.shutdownAtMs() - nowMs : -1) << " outlets=";
+      << " test-result=" << static_cast<int>(s.lastTest)
+      << " shutdown-in-ms=" << (t.ups.shutdownPending() ? t.ups.shutdownAtMs() - nowMs : -1)
+      << " outlets=";
   for (int i = 0; i < s.outletCount; ++i) out << (t.ups.outletPowered(i) ? '1' : '0');
   out << " silent=" << (t.faults.silent ? 1 : 0) << " garbage=" << (t.faults.garbage ? 1 : 0)
       << " reply-delay=" << t.faults.replyDelayMs;

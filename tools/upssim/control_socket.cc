@@ -63,7 +63,8 @@ bool ControlServer::listen(const std::string& path, std::string* error) {
     unlink(path.c_str());
   }
   listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+  if (listener_ < 0 ||
+      bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(listener_, 8) != 0) {
     *error = path + ": " + strerror(errno);
     return false;

@@ -113,14 +113,11 @@ void expectAllAccepted(int protocol, const std::vector<Poll>& polls) {
   }
 }
 
-TEST(HostContract, BinaryStatusFrameIsAccepted) {
-  expectAllAccepted(1, {{"\x01", 16, 0, "", ""}});
-}
+TEST(HostContract, BinaryStatusFrameIsAccepted) { expectAllAccepted(1, {{"\x01", 16, 0, "", ""}}); }
 
 TEST(HostContract, Q1PollsAreAccepted) {
-  std::vector<Poll> common = {{"Q1\r", 48, '\r', "(", "\r"},
-                              {"I\r", 40, '\r', "#", "\r"},
-                              {"F\r", 22, '\r', "#", "\r"}};
+  std::vector<Poll> common = {
+      {"Q1\r", 48, '\r', "(", "\r"}, {"I\r", 40, '\r', "#", "\r"}, {"F\r", 22, '\r', "#", "\r"}};
   expectAllAccepted(2, common);
   common.push_back({"OI\r", 99, '\r', "", "\r"});
   expectAllAccepted(3, common);
@@ -131,11 +128,11 @@ TEST(HostContract, Q1PollsAreAccepted) {
 TEST(HostContract, TwoLetterPollsAreAcceptedByEveryModel) {
   std::vector<Poll> polls;
   const std::pair<const char*, size_t> commands[] = {
-      {"BS", 4},  {"BV", 99}, {"BT", 99},  {"NF", 5},   {"NV", 5},   {"OF", 5},   {"OV", 6},
-      {"OL", 5},  {"OS", 4},  {"AG", 4},   {"TR", 99},  {"IM", 99},  {"IO", 99},  {"IS", 99},
-      {"IZ", 99}, {"FV", 5},  {"FF", 5},   {"FO", 5},   {"FR", 40},  {"FA", 99},  {"FP", 99},
-      {"ON", 4},  {"BD", 7},  {"CA", 99},  {"FU", 4},   {"FL", 5},   {"FH", 5},   {"FT", 5},
-      {"FB", 4},  {"OI1", 3}, {"OI2", 3},  {"OM1", 3},  {"OM2", 3},  {"OA1", 4},  {"OA2", 4},
+      {"BS", 4},  {"BV", 99}, {"BT", 99}, {"NF", 5},  {"NV", 5},  {"OF", 5},  {"OV", 6},
+      {"OL", 5},  {"OS", 4},  {"AG", 4},  {"TR", 99}, {"IM", 99}, {"IO", 99}, {"IS", 99},
+      {"IZ", 99}, {"FV", 5},  {"FF", 5},  {"FO", 5},  {"FR", 40}, {"FA", 99}, {"FP", 99},
+      {"ON", 4},  {"BD", 7},  {"CA", 99}, {"FU", 4},  {"FL", 5},  {"FH", 5},  {"FT", 5},
+      {"FB", 4},  {"OI1", 3}, {"OI2", 3}, {"OM1", 3}, {"OM2", 3}, {"OA1", 4}, {"OA2", 4},
       {"OD1", 3}, {"OD2", 3}};
   std::vector<std::string> texts;
   for (const auto& [command, length] : commands) texts.push_back(std::string(command) + "\r\n");

@@ -19,8 +19,8 @@ struct Options {
   std::string linkPath;
   std::string controlPath;
   std::string logPath;
-  bool quiet = false;                  // no log lines on standard error
-  std::vector<std::string> settings;   // "NAME=VALUE", applied in order
+  bool quiet = false;                 // no log lines on standard error
+  std::vector<std::string> settings;  // "NAME=VALUE", applied in order
 
   // "ctl" client.
   bool client = false;

@@ -142,9 +142,8 @@ void Q1Responder::answer(const Line& line, int64_t nowMs, Exchange* exchange) {
   } else if (text == "CT") {
     if (ups_.readings().testRunning) ups_.endTest(TestResult::kAborted);
     exchange->note = "cancel test";
-  } else if (test(text, nowMs, exchange) || shutdown(text, nowMs, exchange) ||
-             outlet(text, exchange)) {
-  } else {
+  } else if (!test(text, nowMs, exchange) && !shutdown(text, nowMs, exchange) &&
+             !outlet(text, exchange)) {
     exchange->note = "unknown command";
   }
 }
@@ -172,8 +171,7 @@ bool Q1Responder::shutdown(const std::string& text, int64_t nowMs, Exchange* exc
   if (text.size() < 2 || text[0] != 'S') return false;
   size_t r = text.find('R');
   double minutes = 0;
-  if (!parseMinutes(text.substr(1, r == std::string::npos ? std::string::npos : r - 1),
-                    &minutes)) {
+  if (!parseMinutes(text.substr(1, r == std::string::npos ? std::string::npos : r - 1), &minutes)) {
     return false;
   }
   int restore = -1;
@@ -199,7 +197,8 @@ bool Q1Responder::outlet(const std::string& text, Exchange* exchange) {
   int number = (text[1] - '0') * 10 + (text[2] - '0');
   bool done = ups_.setOutlet(number - 1, state == "ON");
   exchange->reply = done ? "#ACK\r" : "#NAK\r";
-  exchange->note = "outlet " + std::to_string(number) + " " + state + (done ? "" : " (no such outlet)");
+  exchange->note =
+      "outlet " + std::to_string(number) + " " + state + (done ? "" : " (no such outlet)");
   return true;
 }
 

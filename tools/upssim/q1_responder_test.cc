@@ -80,8 +80,11 @@ TEST(Q1Responder, ShutdownDelaysAsTheHostWritesThem) {
   struct Case {
     const char* command;
     int64_t delayMs;
-  } cases[] = {{"S.50\r", 30'000}, {"S.2\r", 12'000}, {"S.98\r", 59'000},
-               {"S02\r", 120'000}, {"S05R0010\r", 300'000}};
+  } cases[] = {{"S.50\r", 30'000},
+               {"S.2\r", 12'000},
+               {"S.98\r", 59'000},
+               {"S02\r", 120'000},
+               {"S05R0010\r", 300'000}};
   for (const Case& c : cases) {
     Q1Fixture f(2);
     int64_t sentAt = f.host.nowMs;

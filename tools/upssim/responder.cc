@@ -17,12 +17,18 @@ std::string defaultVersion(int protocol) {
   // Protocols 5 to 9 are told apart by letters in the version: 5 by a "T",
   // 6 by "B2", 7 by a "C", 8 by "B1", 9 by another "B".
   switch (protocol) {
-    case 5: return "T2.10";
-    case 6: return "B2.05";
-    case 7: return "C1.02";
-    case 8: return "B1.07";
-    case 9: return "B3.01";
-    default: return "1.00";
+    case 5:
+      return "T2.10";
+    case 6:
+      return "B2.05";
+    case 7:
+      return "C1.02";
+    case 8:
+      return "B1.07";
+    case 9:
+      return "B3.01";
+    default:
+      return "1.00";
   }
 }
 

@@ -21,11 +21,21 @@ std::string SimLog::escape(std::string_view bytes) {
   std::string out = "\"";
   for (unsigned char c : bytes) {
     switch (c) {
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      case '\\': out += "\\\\"; break;
-      case '"': out += "\\\""; break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
       default:
         if (c >= 0x20 && c < 0x7F) {
           out += static_cast<char>(c);
@@ -40,8 +50,7 @@ std::string SimLog::escape(std::string_view bytes) {
   return out;
 }
 
-std::string SimLog::formatLine(const LogTime& time, std::string_view kind,
-                               std::string_view text) {
+std::string SimLog::formatLine(const LogTime& time, std::string_view kind, std::string_view text) {
   time_t seconds = static_cast<time_t>(time.wallMs / 1000);
   struct tm utc {};
   gmtime_r(&seconds, &utc);
@@ -59,7 +68,8 @@ std::string SimLog::formatLine(const LogTime& time, std::string_view kind,
 }
 
 LogTime SimLog::systemTime() {
-  struct timespec mono {}, wall {};
+  struct timespec mono {
+  }, wall{};
   clock_gettime(CLOCK_MONOTONIC, &mono);
   clock_gettime(CLOCK_REALTIME, &wall);
   return {mono.tv_sec * int64_t{1000} + mono.tv_nsec / 1'000'000,

@@ -36,8 +36,7 @@ class SimLog {
   // Bytes in double quotes: printable ASCII as it is, \r \n \t \\ \" and
   // \xHH for the rest.
   static std::string escape(std::string_view bytes);
-  static std::string formatLine(const LogTime& time, std::string_view kind,
-                                std::string_view text);
+  static std::string formatLine(const LogTime& time, std::string_view kind, std::string_view text);
   static LogTime systemTime();
 
  private:

@@ -30,7 +30,8 @@ void Simulator::handle(std::vector<Exchange>& exchanges, int64_t nowMs) {
     log_.write("rx", line);
     if (e.reply.empty() || faults_.silent) continue;
     bool garbage = faults_.garbage;
-    outgoing_.push_back({nowMs + faults_.replyDelayMs, garbage ? noise(e.reply) : e.reply, garbage});
+    outgoing_.push_back(
+        {nowMs + faults_.replyDelayMs, garbage ? noise(e.reply) : e.reply, garbage});
   }
 }
 

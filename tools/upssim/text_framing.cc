@@ -38,8 +38,7 @@ void TextResponder::idle(int64_t nowMs, std::vector<Exchange>* out) {
   answerAll(lines, nowMs, out);
 }
 
-void TextResponder::answerAll(std::vector<Line>& lines, int64_t nowMs,
-                              std::vector<Exchange>* out) {
+void TextResponder::answerAll(std::vector<Line>& lines, int64_t nowMs, std::vector<Exchange>* out) {
   for (Line& line : lines) {
     Exchange exchange;
     exchange.request = line.raw;

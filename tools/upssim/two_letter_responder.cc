@@ -45,13 +45,19 @@ const Query kQueries[] = {
     {"BS", [](const Ups& u, int) { return atLeastDigits(batteryState(u.readings()), 2); }},
     {"BV", [](const Ups& u, int) { return std::to_string(u.readings().batteryDeciVolts); }},
     {"BT", [](const Ups& u, int) { return std::to_string(std::lround(u.state().temperature)); }},
-    {"NF", [](const Ups& u, int) { return atLeastDigits(std::lround(u.readings().inputFrequency * 10), 3); }},
-    {"NV", [](const Ups& u, int) {
-       return atLeastDigits(scaledVolts(u.readings().inputVoltage, u.state().nominalInputVoltage), 3);
+    {"NF", [](const Ups& u,
+              int) { return atLeastDigits(std::lround(u.readings().inputFrequency * 10), 3); }},
+    {"NV",
+     [](const Ups& u, int) {
+       return atLeastDigits(scaledVolts(u.readings().inputVoltage, u.state().nominalInputVoltage),
+                            3);
      }},
-    {"OF", [](const Ups& u, int) { return atLeastDigits(std::lround(u.readings().outputFrequency * 10), 3); }},
-    {"OV", [](const Ups& u, int) {
-       return atLeastDigits(scaledVolts(u.readings().outputVoltage, u.state().nominalOutputVoltage), 4);
+    {"OF", [](const Ups& u,
+              int) { return atLeastDigits(std::lround(u.readings().outputFrequency * 10), 3); }},
+    {"OV",
+     [](const Ups& u, int) {
+       return atLeastDigits(scaledVolts(u.readings().outputVoltage, u.state().nominalOutputVoltage),
+                            4);
      }},
     {"OL", [](const Ups& u, int) { return atLeastDigits(u.readings().loadPercent, 3); }},
     {"OS", [](const Ups& u, int) { return atLeastDigits(u.readings().outputSource, 2); }},
@@ -59,14 +65,17 @@ const Query kQueries[] = {
     {"TR", [](const Ups& u, int) { return std::to_string(static_cast<int>(u.state().lastTest)); }},
     {"IM", [](const Ups& u, int) { return u.state().manufacturer; }},
     {"IO", [](const Ups& u, int) { return u.state().model; }},
-    {"IS", [](const Ups& u, int protocol) {
+    {"IS",
+     [](const Ups& u, int protocol) {
        return u.state().version.empty() ? defaultVersion(protocol) : u.state().version;
      }},
     {"IZ", [](const Ups& u, int) { return u.state().serial; }},
     {"FV", [](const Ups& u, int) { return atLeastDigits(u.state().nominalInputVoltage, 3); }},
-    {"FF", [](const Ups& u, int) { return atLeastDigits(std::lround(u.state().nominalFrequency * 10), 3); }},
+    {"FF", [](const Ups& u,
+              int) { return atLeastDigits(std::lround(u.state().nominalFrequency * 10), 3); }},
     {"FO", [](const Ups& u, int) { return atLeastDigits(u.state().nominalOutputVoltage, 3); }},
-    {"FR", [](const Ups& u, int) { return atLeastDigits(std::lround(u.state().nominalFrequency * 10), 3); }},
+    {"FR", [](const Ups& u,
+              int) { return atLeastDigits(std::lround(u.state().nominalFrequency * 10), 3); }},
     {"FA", [](const Ups& u, int) { return std::to_string(u.state().ratedVa); }},
     {"FP", [](const Ups& u, int) { return std::to_string(u.state().ratedW); }},
     {"ON", [](const Ups& u, int) { return atLeastDigits(u.state().outletCount, 2); }},
@@ -119,11 +128,20 @@ bool TwoLetterResponder::outletQuery(const std::string& text, Exchange* exchange
   const OutletState& o = ups_.state().outlets[index];
   std::string value;
   switch (text[1]) {
-    case 'I': value = ups_.outletPowered(index) ? "1" : "0"; break;
-    case 'M': value = std::to_string(exists ? o.mode : 0); break;
-    case 'A': value = atLeastDigits(exists ? o.action : 0, 2); break;
-    case 'D': value = std::to_string(exists ? o.delay : 0); break;
-    default: return false;
+    case 'I':
+      value = ups_.outletPowered(index) ? "1" : "0";
+      break;
+    case 'M':
+      value = std::to_string(exists ? o.mode : 0);
+      break;
+    case 'A':
+      value = atLeastDigits(exists ? o.action : 0, 2);
+      break;
+    case 'D':
+      value = std::to_string(exists ? o.delay : 0);
+      break;
+    default:
+      return false;
   }
   exchange->reply = value + "\r\n";
   exchange->note = "query";
@@ -150,8 +168,8 @@ bool TwoLetterResponder::setting(const std::string& text, int64_t nowMs, Exchang
     exchange->note = started ? "test " + std::to_string(s.testSeconds) + " s" : "test refused";
     return true;
   }
-  static const char* const kCodes[] = {"Fb", "Fu", "Fa", "Fl", "Fh", "Bd", "Ct",
-                                       "Ca", "Cr", "Cu", "Cs", "Oi", "Om", "Oa", "Od"};
+  static const char* const kCodes[] = {"Fb", "Fu", "Fa", "Fl", "Fh", "Bd", "Ct", "Ca",
+                                       "Cr", "Cu", "Cs", "Oi", "Om", "Oa", "Od"};
   bool known = false;
   for (const char* c : kCodes) known = known || code == c;
   if (!known) return false;

@@ -16,7 +16,8 @@ namespace orvik::upssim {
 
 class TwoLetterResponder final : public TextResponder {
  public:
-  TwoLetterResponder(int protocol, Ups& ups) : TextResponder('\n'), protocol_(protocol), ups_(ups) {}
+  TwoLetterResponder(int protocol, Ups& ups)
+      : TextResponder('\n'), protocol_(protocol), ups_(ups) {}
 
  protected:
   void answer(const Line& line, int64_t nowMs, Exchange* exchange) override;

@@ -28,15 +28,18 @@ TEST(TwoLetterResponder, QueriesAnswerTheStateInTheirUnits) {
     const char* command;
     const char* reply;
   } cases[] = {
-      {"BS", "02\r\n"},    {"BV", "234\r\n"},   {"BT", "27\r\n"},    {"NF", "499\r\n"},
-      {"NV", "116\r\n"},   {"OF", "499\r\n"},   {"OV", "0116\r\n"},  {"OL", "042\r\n"},
-      {"OS", "03\r\n"},    {"AG", "00\r\n"},    {"TR", "6\r\n"},     {"IM", "SIMULATED\r\n"},
+      {"BS", "02\r\n"},        {"BV", "234\r\n"},   {"BT", "27\r\n"},
+      {"NF", "499\r\n"},       {"NV", "116\r\n"},   {"OF", "499\r\n"},
+      {"OV", "0116\r\n"},      {"OL", "042\r\n"},   {"OS", "03\r\n"},
+      {"AG", "00\r\n"},        {"TR", "6\r\n"},     {"IM", "SIMULATED\r\n"},
       {"IO", "UPSSIM-1K\r\n"}, {"IS", "C1.02\r\n"}, {"IZ", "SIM00000001\r\n"},
-      {"FV", "230\r\n"},   {"FF", "500\r\n"},   {"FO", "230\r\n"},   {"FR", "500\r\n"},
-      {"FA", "1000\r\n"},  {"FP", "600\r\n"},   {"ON", "02\r\n"},    {"BD", "00000\r\n"},
-      {"CA", "1\r\n"},     {"FU", "02\r\n"},    {"FL", "093\r\n"},   {"FH", "145\r\n"},
-      {"FT", "240\r\n"},   {"FB", "02\r\n"},    {"OI1", "1\r\n"},    {"OI2", "1\r\n"},
-      {"OI3", "0\r\n"},    {"OM1", "1\r\n"},    {"OA2", "00\r\n"},   {"OD1", "1\r\n"},
+      {"FV", "230\r\n"},       {"FF", "500\r\n"},   {"FO", "230\r\n"},
+      {"FR", "500\r\n"},       {"FA", "1000\r\n"},  {"FP", "600\r\n"},
+      {"ON", "02\r\n"},        {"BD", "00000\r\n"}, {"CA", "1\r\n"},
+      {"FU", "02\r\n"},        {"FL", "093\r\n"},   {"FH", "145\r\n"},
+      {"FT", "240\r\n"},       {"FB", "02\r\n"},    {"OI1", "1\r\n"},
+      {"OI2", "1\r\n"},        {"OI3", "0\r\n"},    {"OM1", "1\r\n"},
+      {"OA2", "00\r\n"},       {"OD1", "1\r\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(f.ask(c.command), c.reply) << c.command;
 }

@@ -20,12 +20,18 @@ std::string seconds(int value) { return value < 0 ? "none" : std::to_string(valu
 
 const char* testResultName(TestResult result) {
   switch (result) {
-    case TestResult::kPassed: return "passed";
-    case TestResult::kWarning: return "warning";
-    case TestResult::kError: return "failed";
-    case TestResult::kAborted: return "aborted";
-    case TestResult::kInProgress: return "in progress";
-    case TestResult::kNone: return "none";
+    case TestResult::kPassed:
+      return "passed";
+    case TestResult::kWarning:
+      return "warning";
+    case TestResult::kError:
+      return "failed";
+    case TestResult::kAborted:
+      return "aborted";
+    case TestResult::kInProgress:
+      return "in progress";
+    case TestResult::kNone:
+      return "none";
   }
   return "?";
 }
@@ -225,8 +231,7 @@ void Ups::scheduleShutdown(int64_t nowMs, int delaySeconds, int restoreSeconds) 
   shutdownPending_ = true;
   shutdownAtMs_ = nowMs + int64_t{std::max(delaySeconds, 0)} * 1000;
   shutdownRestoreSeconds_ = restoreSeconds;
-  say("shutdown in " + seconds(std::max(delaySeconds, 0)) + ", restore " +
-      seconds(restoreSeconds));
+  say("shutdown in " + seconds(std::max(delaySeconds, 0)) + ", restore " + seconds(restoreSeconds));
   advance(nowMs);
 }
 

@@ -24,9 +24,9 @@ TEST(Ups, ShutdownWithoutRestoreTimeWaitsForAMainsFailureAndReturn) {
   f.ups.setMains(false, 601'000);
   f.ups.setMains(true, 602'000);
   EXPECT_TRUE(f.ups.state().outputOn);
-  EXPECT_EQ(f.changes, (std::vector<std::string>{
-                           "shutdown in 5 s, restore none", "output off (shutdown delay over)",
-                           "mains absent", "mains present", "output on (mains returned)"}));
+  EXPECT_EQ(f.changes, (std::vector<std::string>{"shutdown in 5 s, restore none",
+                                                 "output off (shutdown delay over)", "mains absent",
+                                                 "mains present", "output on (mains returned)"}));
 }
 
 TEST(Ups, RestoreTimeWaitsForMainsWhenItIsStillAbsent) {
@@ -79,9 +79,9 @@ TEST(Ups, BatteryDrainsWithLoadAndTheOutputDiesWhenEmpty) {
   EXPECT_TRUE(f.ups.state().outputOn);
   f.ups.advance(12 * 60'000);  // charging at 10 %/min
   EXPECT_EQ(f.ups.readings().batteryCharge, 10);
-  EXPECT_EQ(f.changes, (std::vector<std::string>{
-                           "mains absent", "battery low", "output off (battery exhausted)",
-                           "mains present", "output on (mains returned)"}));
+  EXPECT_EQ(f.changes, (std::vector<std::string>{"mains absent", "battery low",
+                                                 "output off (battery exhausted)", "mains present",
+                                                 "output on (mains returned)"}));
 }
 
 TEST(Ups, TestEndsWithItsOutcomeOrIsAbortedByAPowerFailure) {

@@ -144,7 +144,8 @@ int runSimulator(const Options& o) {
     }
     for (size_t i = first; i < fds.size(); ++i) {
       if (fds[i].revents) {
-        control.service(fds[i].fd, [&](const std::string& line) { return sim.control(line, nowMs()); });
+        control.service(fds[i].fd,
+                        [&](const std::string& line) { return sim.control(line, nowMs()); });
       }
     }
   }
