@@ -7,11 +7,19 @@ namespace orvik::upssim {
 Simulator::Simulator(int protocol, SimLog& log)
     : protocol_(protocol),
       log_(log),
-      ups_({}, [this](const std::string& change) { log_.write("state", change); }),
+      ups_({},
+           [this](const std::string& change) {
+             if (held_) {
+               held_->push_back(change);
+             } else {
+               log_.write("state", change);
+             }
+           }),
       responder_(makeResponder(protocol, ups_)) {}
 
 void Simulator::receive(std::string_view bytes, int64_t nowMs) {
   std::vector<Exchange> exchanges;
+  holdStateLines();
   responder_->receive(bytes, nowMs, &exchanges);
   handle(exchanges, nowMs);
 }
@@ -19,15 +27,26 @@ void Simulator::receive(std::string_view bytes, int64_t nowMs) {
 void Simulator::tick(int64_t nowMs) {
   ups_.advance(nowMs);
   std::vector<Exchange> exchanges;
+  holdStateLines();
   responder_->idle(nowMs, &exchanges);
   handle(exchanges, nowMs);
 }
 
+void Simulator::releaseStateLines() {
+  if (!held_) return;
+  std::vector<std::string> lines = std::move(*held_);
+  held_.reset();
+  for (const std::string& line : lines) log_.write("state", line);
+}
+
 void Simulator::handle(std::vector<Exchange>& exchanges, int64_t nowMs) {
-  for (Exchange& e : exchanges) {
+  for (const Exchange& e : exchanges) {
     std::string line = SimLog::escape(e.request) + " " + e.note;
     if (!e.reply.empty() && faults_.silent) line += " (silent: no reply)";
     log_.write("rx", line);
+  }
+  releaseStateLines();
+  for (Exchange& e : exchanges) {
     if (e.reply.empty() || faults_.silent) continue;
     bool garbage = faults_.garbage;
     outgoing_.push_back(
@@ -58,8 +77,10 @@ std::string Simulator::takeOutput(int64_t nowMs) {
 }
 
 std::string Simulator::control(std::string_view line, int64_t nowMs) {
+  holdStateLines();
   std::string answer = runControlCommand(line, {ups_, faults_, protocol_}, nowMs);
   log_.write("ctl", std::string(line) + " -> " + answer);
+  releaseStateLines();
   return answer;
 }
 

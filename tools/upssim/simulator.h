@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,9 @@ class Simulator {
 
  private:
   void handle(std::vector<Exchange>& exchanges, int64_t nowMs);
+  // State changes a command causes are logged after the command's line.
+  void holdStateLines() { held_ = std::vector<std::string>(); }
+  void releaseStateLines();
   std::string noise(const std::string& reply);
 
   struct Outgoing {
@@ -55,6 +59,7 @@ class Simulator {
   LinkFaults faults_;
   std::deque<Outgoing> outgoing_;
   uint32_t noiseState_ = 0x2545F491u;
+  std::optional<std::vector<std::string>> held_;
 };
 
 }  // namespace orvik::upssim

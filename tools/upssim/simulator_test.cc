@@ -31,6 +31,7 @@ TEST(Simulator, LogsCommandsRepliesAndStateChangesWithBothClocks) {
   SimulatorFixture f(3);
   f.sim.receive("Q1\r", 0);
   f.sim.takeOutput(0);
+  f.sim.receive("T\r", 0);
   f.sim.control("power fail", 0);
   f.sim.receive(std::string("\x01\xff", 2), 10);
   f.sim.tick(10 + kCommandSilenceMs);
@@ -38,8 +39,11 @@ TEST(Simulator, LogsCommandsRepliesAndStateChangesWithBothClocks) {
             "5123.042 2024-05-01T10:20:30.123Z rx \"Q1\\r\" status\n"
             "5123.042 2024-05-01T10:20:30.123Z tx "
             "\"(230.0 230.0 230.0 025 50.0 26.0 25.0 00001001\\r\"\n"
-            "5123.042 2024-05-01T10:20:30.123Z state mains absent\n"
+            "5123.042 2024-05-01T10:20:30.123Z rx \"T\\r\" test 10 s\n"
+            "5123.042 2024-05-01T10:20:30.123Z state test started (10 s)\n"
             "5123.042 2024-05-01T10:20:30.123Z ctl power fail -> ok\n"
+            "5123.042 2024-05-01T10:20:30.123Z state mains absent\n"
+            "5123.042 2024-05-01T10:20:30.123Z state test finished: aborted\n"
             "5123.042 2024-05-01T10:20:30.123Z rx \"\\x01\\xFF\" ignored: no command\n");
 }
 
