@@ -17,11 +17,10 @@ TEST(ParseDecimal, ReadsLeadingNumberLikeTheStandardConversion) {
     const char* text;
     int expected;
   } cases[] = {
-      {"42", 42},         {"  42", 42},       {"\t\r\n\v\f7", 7},  {"+15", 15},
-      {"-15", -15},       {"0012", 12},       {"12abc", 12},       {"12 34", 12},
-      {"3.9", 3},         {"", 0},            {"   ", 0},          {"abc", 0},
-      {"-", 0},           {"+", 0},           {"+-1", 0},          {"- 1", 0},
-      {"0x1F", 0},        {"-0", 0},          {"1e3", 1},
+      {"42", 42},   {"  42", 42},  {"\t\r\n\v\f7", 7}, {"+15", 15}, {"-15", -15},
+      {"0012", 12}, {"12abc", 12}, {"12 34", 12},      {"3.9", 3},  {"", 0},
+      {"   ", 0},   {"abc", 0},    {"-", 0},           {"+", 0},    {"+-1", 0},
+      {"- 1", 0},   {"0x1F", 0},   {"-0", 0},          {"1e3", 1},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(parseDecimal(c.text), c.expected) << '"' << c.text << '"';
@@ -44,8 +43,8 @@ TEST(ParseDecimal, StopsAtTheEndOfTheViewWithoutATerminator) {
 }
 
 TEST(ParseDecimal, MatchesStrtolOnRandomOrdinaryTexts) {
-  const unsigned seed = static_cast<unsigned>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
+  const unsigned seed =
+      static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
   std::mt19937 random(seed);
   std::cout << "random texts from seed " << seed << "\n";
   SCOPED_TRACE("seed " + std::to_string(seed));

@@ -38,6 +38,7 @@ struct Prefix {
 // the four languages that were only ever matched by their English names: on
 // POSIX systems "ar_EG.UTF-8" and the like are the only names these users
 // have, and no English-style name starts with them.
+// clang-format off
 constexpr Prefix kPrefixes[] = {
     {"English", "en"},   {"en_", "en"},
     {"Chinese_C", "cn"}, {"Chinese(C", "cn"}, {"Chinese_P", "cn"}, {"zh_CN", "cn"},
@@ -54,6 +55,7 @@ constexpr Prefix kPrefixes[] = {
     {"Bulg", "bg"},
     {"ar_", "ar"},       {"cs_", "cz"},        {"pl_", "pl"},        {"bg_", "bg"},
 };
+// clang-format on
 
 }  // namespace
 

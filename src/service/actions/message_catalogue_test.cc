@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <string>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace orvik {
@@ -145,34 +145,29 @@ TEST_F(CatalogueFiles, FileCutAtEveryLengthLoadsItsCompleteLinesOrFails) {
   }
 }
 
-TEST_F(CatalogueFiles, EveryNumberTheServiceUsesFitsTheCatalogue) {
-  std::string file;
+TEST_F(CatalogueFiles, HoldsEveryNumberTheServiceUsesAndIgnoresEntriesPastTheLimit) {
   std::vector<int> numbers;
-  for (int n = 0; n <= 27; ++n) numbers.push_back(n);
-  for (int n = 100; n <= 127; ++n) numbers.push_back(n);
-  for (int n : {200, 201, 202, 302, 304, 801}) numbers.push_back(n);
-  for (int n : numbers) file += "<" + std::to_string(n) + "><text " + std::to_string(n) + "><><>\n";
-  write("msg.en", file);
-  MessageCatalogue catalogue;
-  ASSERT_EQ(load(catalogue), 1);
-  for (int n : numbers) {
-    EXPECT_EQ(catalogue.catalogueText(n).view(), "text " + std::to_string(n));
+  for (int n = 0; n <= 127; ++n) {
+    if (n <= 27 || n >= 100) numbers.push_back(n);
   }
-}
-
-TEST_F(CatalogueFiles, EntriesBeyondTheLimitAreIgnoredUnread) {
+  numbers.insert(numbers.end(), {200, 201, 202, 302, 304, 801});
   std::string file;
+  for (int n : numbers) file += "<" + std::to_string(n) + "><m" + std::to_string(n) + "><><>\n";
+  write("msg.en", file);
+  MessageCatalogue complete;
+  ASSERT_EQ(load(complete), 1);
+  for (int n : numbers) EXPECT_EQ(complete.catalogueText(n).view(), "m" + std::to_string(n));
+
+  // Past the limit nothing is read, not even a malformed line.
+  file.clear();
   for (int n = 0; n < MessageCatalogue::kMaxEntries + 2; ++n) {
     file += "<" + std::to_string(n) + "><m" + std::to_string(n) + "><><>\n";
   }
-  file += "<999><no closing bracket\n";
-  write("msg.en", file);
-  MessageCatalogue catalogue;
-  ASSERT_EQ(load(catalogue), 1);
-  EXPECT_EQ(catalogue.entryCount(), MessageCatalogue::kMaxEntries);
-  const int last = MessageCatalogue::kMaxEntries - 1;
-  EXPECT_EQ(catalogue.catalogueText(last).view(), "m" + std::to_string(last));
-  EXPECT_STREQ(catalogue.catalogueText(last + 1).chars(), "not found");
+  write("msg.en", file + "<999><no closing bracket\n");
+  MessageCatalogue full;
+  ASSERT_EQ(load(full), 1);
+  EXPECT_EQ(full.entryCount(), MessageCatalogue::kMaxEntries);
+  EXPECT_STREQ(full.catalogueText(MessageCatalogue::kMaxEntries).chars(), "not found");
 }
 
 TEST_F(CatalogueFiles, LanguageOfTheLocaleChoosesTheFile) {
@@ -245,12 +240,11 @@ TEST_F(CatalogueFiles, CatalogueMessagesExpandTheirNoticeText) {
 }
 
 TEST(ProcessCatalogue, FreeFunctionsUseTheProcessWideInstance) {
-  const fs::path dir = fs::temp_directory_path() / ("orvik_process_catalogue_" +
-                                                    uniqueSuffix());
+  const fs::path dir = fs::temp_directory_path() / ("orvik_process_catalogue_" + uniqueSuffix());
   fs::create_directories(dir);
   // Whatever the test machine's locale, the file of its language is there.
-  for (const char* code : {"en", "tw", "cn", "es", "fr", "de", "it", "ja", "ru", "ar", "cz",
-                           "pl", "bg"}) {
+  for (const char* code :
+       {"en", "tw", "cn", "es", "fr", "de", "it", "ja", "ru", "ar", "cz", "pl", "bg"}) {
     std::ofstream(dir / (std::string("msg.") + code), std::ios::binary)
         << "<24><started " << code << "><n><p>\n";
   }

@@ -8,23 +8,15 @@
 namespace orvik {
 namespace {
 
-TEST(Text, GrowsOnAssignAndAppendAndCanAppendItself) {
-  EXPECT_STREQ(Text().chars(), "");
+TEST(Text, AppendsIncludingItselfAndTreatsNullAsEmpty) {
   EXPECT_STREQ(Text(static_cast<const char*>(nullptr)).chars(), "");
-
   Text text("ab");
   text.append(text.chars());
   EXPECT_STREQ(text.chars(), "abab");
   text.append(text);
   EXPECT_STREQ(text.chars(), "abababab");
-
-  const std::string longer(1000, 'z');
-  text.assign(longer.c_str());
-  text.append(Text("!"));
-  EXPECT_EQ(text.length(), 1001);
-  EXPECT_EQ(text.at(999), 'z');
-  EXPECT_EQ(text.at(1000), '!');
   text.assign("x");
+  text.append(static_cast<const char*>(nullptr));
   EXPECT_STREQ(text.chars(), "x");
 }
 
@@ -75,6 +67,11 @@ TEST(ListWalk, TakesTrimmedEntriesUntilNoSeparatorIsLeft) {
   EXPECT_EQ(takeToken(list, entry, ';'), -1);
   EXPECT_STREQ(list.chars(), " last");
   EXPECT_STREQ(entry.chars(), "\tgamma\t");
+
+  Text commas("a,b");
+  ASSERT_EQ(takeToken(commas, entry, ','), 0);
+  EXPECT_STREQ(entry.chars(), "a");
+  EXPECT_STREQ(commas.chars(), "b");
 }
 
 TEST(ListWalk, TerminatedListYieldsEveryEntryIncludingTheLast) {
@@ -83,8 +80,8 @@ TEST(ListWalk, TerminatedListYieldsEveryEntryIncludingTheLast) {
     const char* terminated;
     int entries;
   } cases[] = {
-      {"", "", 0}, {"a", "a;", 1}, {"a;", "a;", 1}, {"a;b", "a;b;", 2}, {";", ";", 1},
-      {" a ; b ", " a ; b ;", 2},
+      {"", "", 0},        {"a", "a;", 1}, {"a;", "a;", 1},
+      {"a;b", "a;b;", 2}, {";", ";", 1},  {" a ; b ", " a ; b ;", 2},
   };
   for (const Case& c : cases) {
     Text list(c.list);
@@ -104,14 +101,6 @@ TEST(ListWalk, TerminatedListYieldsEveryEntryIncludingTheLast) {
   EXPECT_STREQ(list.chars(), "");
 }
 
-TEST(ListWalk, OtherSeparatorsWork) {
-  Text list("a,b");
-  Text entry;
-  ASSERT_EQ(takeToken(list, entry, ','), 0);
-  EXPECT_STREQ(entry.chars(), "a");
-  EXPECT_STREQ(list.chars(), "b");
-}
-
 TEST(TextSearch, CountsAndFindsCharacters) {
   EXPECT_EQ(countChar("a;b;;c", ';'), 3);
   EXPECT_EQ(countChar("", ';'), 0);
@@ -128,8 +117,8 @@ TEST(Trim, RemovesOnlySpacesAtBothEnds) {
     const char* input;
     const char* expected;
   } cases[] = {
-      {"  a b  ", "a b"}, {"     ", ""}, {"", ""}, {"\ta\t", "\ta\t"}, {" \tx ", "\tx"},
-      {"plain", "plain"},
+      {"  a b  ", "a b"}, {"     ", ""},    {"", ""},
+      {"\ta\t", "\ta\t"}, {" \tx ", "\tx"}, {"plain", "plain"},
   };
   for (const Case& c : cases) {
     char buffer[16];
@@ -166,12 +155,22 @@ TEST(ParseHex, ReadsDigitsSkipsXAndStopsAtOtherCharacters) {
     const char* chars;
     uint32_t expected;
   } cases[] = {
-      {"0x1F", 31},         {"1G", 1},          {"ff", 255},       {"FF", 255},
-      {"1x2", 0x12},        {"x", 0},           {"", 0},           {"G1", 0},
-      {" 1", 0},            {"0X1F", 0},        {"7fffffff", 0x7fffffff},
+      {"0x1F", 31},
+      {"1G", 1},
+      {"ff", 255},
+      {"FF", 255},
+      {"1x2", 0x12},
+      {"x", 0},
+      {"", 0},
+      {"G1", 0},
+      {" 1", 0},
+      {"0X1F", 0},
+      {"7fffffff", 0x7fffffff},
       {"123456789", 0x23456789},
-      {"\xb1\xc6", 0x1F},   // top bits ignored: '1' and 'F'
-      {"1\xf8" "2", 0x12},  // 'x' with its top bit set is still skipped
+      {"\xb1\xc6", 0x1F},  // top bits ignored: '1' and 'F'
+      {"1\xf8"
+       "2",
+       0x12},  // 'x' with its top bit set is still skipped
   };
   for (const Case& c : cases) {
     EXPECT_EQ(parseHex(c.chars), c.expected) << c.chars;
