@@ -25,7 +25,8 @@ namespace fs = std::filesystem;
 constexpr std::size_t kFileLength = 74968;
 // File offset and length of each block of the settings file.
 constexpr std::pair<std::size_t, std::size_t> kBlocks[] = {
-    {0, 64}, {64, 64}, {128, 2}, {130, 564}, {694, 72128}, {72822, 1044}, {73866, 20}, {73886, 1082},
+    {0, 64},      {64, 64},      {128, 2},    {130, 564},
+    {694, 72128}, {72822, 1044}, {73866, 20}, {73886, 1082},
 };
 
 pid_t spawnSaveLoop(const std::string& folder, uint32_t first, const char* count = nullptr) {
@@ -55,8 +56,10 @@ std::string checkSettingsFile(const std::string& path) {
   for (int i = 0; i < 4; ++i) counter |= uint32_t{static_cast<unsigned char>(bytes[i])} << (8 * i);
   for (const auto& [offset, length] : kBlocks) {
     for (std::size_t i = 0; i < length; ++i) {
-      if (static_cast<unsigned char>(bytes[offset + i]) != static_cast<unsigned char>(counter >> (8 * (i % 4)))) {
-        return "block at " + std::to_string(offset) + " is not from save " + std::to_string(counter);
+      if (static_cast<unsigned char>(bytes[offset + i]) !=
+          static_cast<unsigned char>(counter >> (8 * (i % 4)))) {
+        return "block at " + std::to_string(offset) + " is not from save " +
+               std::to_string(counter);
       }
     }
   }

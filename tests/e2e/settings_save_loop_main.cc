@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
   auto* bytes = reinterpret_cast<unsigned char*>(record.get());
   for (uint32_t n = first; count < 0 || n - first < static_cast<uint32_t>(count); ++n) {
     for (const RecordSlice& slice : kPersistedSlices) {
-      for (std::size_t i = 0; i < slice.size; ++i) bytes[slice.offset + i] = static_cast<unsigned char>(n >> (8 * (i % 4)));
+      for (std::size_t i = 0; i < slice.size; ++i)
+        bytes[slice.offset + i] = static_cast<unsigned char>(n >> (8 * (i % 4)));
     }
     if (settings.saveSettings() != 0) return 1;
   }

@@ -43,8 +43,8 @@ int Service::setUpRecord() {
   mapping_ = RecordMapping::createOrOpen(*platform_.sharedMemory);
   if (!mapping_) return 0;
   settings_ = std::make_unique<SettingsFile>(record(), platform_);
-  startupFiles_ = initialiseRecord(record(), platform_, processCatalogue(), programDirectory_,
-                                   *settings_);
+  startupFiles_ =
+      initialiseRecord(record(), platform_, processCatalogue(), programDirectory_, *settings_);
   eventLog_ = std::make_unique<EventLog>(record(), *platform_.clock, *platform_.files);
   // Not yet: the scheduler; the bookkeeping runs without it.
   monitor_ = std::make_unique<EventMonitor>(record(), *platform_.clock, *eventLog_,
@@ -55,8 +55,11 @@ int Service::setUpRecord() {
 void Service::initialiseTasks() {
   // Not yet: the steps of the poll cycle and the five action workers; those
   // tasks run empty passes until they arrive.
-  for (int id = 0; id < kTaskCount; ++id) initialiseTask(tasks_[id], [] {}, 100);
-  initialiseTask(tasks_[kMonitorTask], [this] { monitor_->monitorStep(); }, 100);
+  for (int id = 0; id < kTaskCount; ++id)
+    initialiseTask(
+        tasks_[id], [] {}, 100);
+  initialiseTask(
+      tasks_[kMonitorTask], [this] { monitor_->monitorStep(); }, 100);
 }
 
 void Service::startTasks() { tasks_.start(*platform_.clock); }

@@ -10,7 +10,8 @@ namespace {
 
 // The language follows the test machine's locale, so every file is there.
 void writeMessageFiles(const ScratchFolder& folder) {
-  for (const char* code : {"en", "tw", "cn", "es", "fr", "de", "it", "ja", "ru", "ar", "cz", "pl", "bg"}) {
+  for (const char* code :
+       {"en", "tw", "cn", "es", "fr", "de", "it", "ja", "ru", "ar", "cz", "pl", "bg"}) {
     folder.write(std::string("msg.") + code,
                  "<24><Service started><><>\n<124><Service stopped><><>\n"
                  "<302><The status record could not be set up.><><>\n");
@@ -39,7 +40,8 @@ class ServiceTest : public ::testing::Test {
 
 TEST_F(ServiceTest, StartWithoutMessageFileShowsOneBoxAndSetsUpNothing) {
   EXPECT_EQ(service.serviceStart(fake.system.programPathValue), 0);
-  EXPECT_EQ(fake.ui.boxes, std::vector<std::string>{"Power Device Service: Error finding message file."});
+  EXPECT_EQ(fake.ui.boxes,
+            std::vector<std::string>{"Power Device Service: Error finding message file."});
   EXPECT_FALSE(fake.sharedMemory.exists(kRecordName));
 }
 
@@ -47,8 +49,8 @@ TEST_F(ServiceTest, RecordThatCannotBeSetUpIsReportedWithTheCatalogueText) {
   writeMessageFiles(folder);
   fake.sharedMemory.failCreate = true;
   EXPECT_EQ(service.serviceStart(fake.system.programPathValue), 0);
-  EXPECT_EQ(fake.ui.boxes,
-            std::vector<std::string>{"Power Device Service: The status record could not be set up."});
+  EXPECT_EQ(fake.ui.boxes, std::vector<std::string>{
+                               "Power Device Service: The status record could not be set up."});
 }
 
 TEST_F(ServiceTest, MonitorTaskLogsServiceStartedAndStopLogsServiceStopped) {

@@ -46,9 +46,9 @@ void EventLog::appendLine(const std::string& path, const std::string& line) {
 void EventLog::appendEventLine(int eventNumber, const std::string& text) {
   std::lock_guard<std::mutex> lock(eventMutex_);
   const LocalTime t = localNow(clock_);
-  const int length = std::snprintf(nullptr, 0, "%03d  %02d/%02d/%04d  %02d:%02d:%02d  [%-40s]\r\n",
-                                   eventNumber, t.month, t.day, t.year, t.hour, t.minute,
-                                   t.second, text.c_str());
+  const int length =
+      std::snprintf(nullptr, 0, "%03d  %02d/%02d/%04d  %02d:%02d:%02d  [%-40s]\r\n", eventNumber,
+                    t.month, t.day, t.year, t.hour, t.minute, t.second, text.c_str());
   std::string line(static_cast<std::size_t>(length) + 1, '\0');
   std::snprintf(line.data(), line.size(), "%03d  %02d/%02d/%04d  %02d:%02d:%02d  [%-40s]\r\n",
                 eventNumber, t.month, t.day, t.year, t.hour, t.minute, t.second, text.c_str());
@@ -73,10 +73,11 @@ void EventLog::appendDataLine(int vin, int vout, int vbat, int fin, int fout, in
   // Wide enough for every clamped value; a year beyond four digits only
   // lengthens the line.
   char line[128];
-  std::snprintf(line, sizeof line,
-                "%02d/%02d/%04d,%02d:%02d:%02d,%03d,%03d,%04d,%02d.%01d,%02d.%01d,%03d,%03d,0x%08lx\r\n",
-                t.month, t.day, t.year, t.hour, t.minute, t.second, vin, vout, vbat, fin / 10,
-                fin % 10, fout / 10, fout % 10, load, temp, static_cast<unsigned long>(flags));
+  std::snprintf(
+      line, sizeof line,
+      "%02d/%02d/%04d,%02d:%02d:%02d,%03d,%03d,%04d,%02d.%01d,%02d.%01d,%03d,%03d,0x%08lx\r\n",
+      t.month, t.day, t.year, t.hour, t.minute, t.second, vin, vout, vbat, fin / 10, fin % 10,
+      fout / 10, fout % 10, load, temp, static_cast<unsigned long>(flags));
   const std::string path = readText(record_.dataLogPath);
   appendLine(path, line);
   trimLogFile(path, loadField(record_.DataFileLen), kDataLineLength);

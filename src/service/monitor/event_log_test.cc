@@ -52,7 +52,8 @@ TEST_F(EventLogTest, EventLinesCarryNumberLocalTimeAndPaddedText) {
   EXPECT_EQ(lines[1], "101  11/14/2023  23:14:21  [Power restore                           ]\r\n");
   EXPECT_EQ(lines[2], "024  11/14/2023  23:14:21  [                                        ]\r\n");
   EXPECT_EQ(lines[3], "007  11/14/2023  23:14:21  [" + std::string(40, 'x') + "]\r\n");
-  EXPECT_EQ(lines[4], "023  11/14/2023  23:14:21  [A text of forty-five characters, not cut off]\r\n");
+  EXPECT_EQ(lines[4],
+            "023  11/14/2023  23:14:21  [A text of forty-five characters, not cut off]\r\n");
   for (int i = 0; i < 4; ++i) EXPECT_EQ(lines[i].size(), 71u);
 }
 
@@ -145,7 +146,8 @@ TEST_F(EventLogTest, ConcurrentWritersLoseNoEventLine) {
   std::vector<std::thread> writers;
   for (int t = 0; t < kThreads; ++t) {
     writers.emplace_back([&, t] {
-      for (int i = 0; i < kLines; ++i) log.appendEventLine(t, std::to_string(t) + "/" + std::to_string(i));
+      for (int i = 0; i < kLines; ++i)
+        log.appendEventLine(t, std::to_string(t) + "/" + std::to_string(i));
     });
   }
   for (std::thread& writer : writers) writer.join();

@@ -23,9 +23,9 @@ void addOne(T& field) {
 
 // Stale readings must not stay on the pages once the UPS stops answering.
 void zeroMeasurements(StatusRecord& r) {
-  for (int16_t* field : {&r.batteryVoltage, &r.batteryTemperature, &r.inputFrequency[0],
-                         &r.inputVoltage[0], &r.outputFrequency, &r.outputVoltage[0],
-                         &r.outputPercentLoad[0]}) {
+  for (int16_t* field :
+       {&r.batteryVoltage, &r.batteryTemperature, &r.inputFrequency[0], &r.inputVoltage[0],
+        &r.outputFrequency, &r.outputVoltage[0], &r.outputPercentLoad[0]}) {
     storeField(*field, 0);
   }
 }

@@ -45,8 +45,8 @@ class EventMonitor {
   using ScheduleRunner = std::function<void(int64_t lastTickTime, int64_t now)>;
 
   // Everything passed in outlives the monitor.
-  EventMonitor(StatusRecord& record, Clock& clock, EventLog& log,
-               const MessageCatalogue& catalogue, EventSink& sink, ScheduleRunner runSchedule);
+  EventMonitor(StatusRecord& record, Clock& clock, EventLog& log, const MessageCatalogue& catalogue,
+               EventSink& sink, ScheduleRunner runSchedule);
 
   // One pass: the bookkeeping, then the events of the bits that changed
   // since the last pass, in the fixed order 24, 0, 1, 2, 3, 4, 5, 7, 8, 13,

@@ -23,8 +23,8 @@ class RecordingQueues final : public EventSink {
   explicit RecordingQueues(StatusRecord& record) : record_(record) {}
   void enqueueAction(ActionQueueId queue, EventAction&, int event, int64_t dueMs) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    offers.push_back({queue, event, dueMs, record_.inputLineBads, record_.testSpinLock,
-                      record_.batteryVoltage});
+    offers.push_back(
+        {queue, event, dueMs, record_.inputLineBads, record_.testSpinLock, record_.batteryVoltage});
   }
   std::vector<int> events() const {
     std::vector<int> numbers;
@@ -75,7 +75,8 @@ class EventMonitorTest : public ::testing::Test {
   }
   std::vector<int> loggedEvents() {
     std::vector<int> numbers;
-    for (const std::string& line : lines("kestrel.log")) numbers.push_back(std::stoi(line.substr(0, 3)));
+    for (const std::string& line : lines("kestrel.log"))
+      numbers.push_back(std::stoi(line.substr(0, 3)));
     return numbers;
   }
 
@@ -86,8 +87,10 @@ class EventMonitorTest : public ::testing::Test {
   EventLog log{record(), fake.clock, fake.files};
   RecordingQueues queues{record()};
   std::vector<std::pair<int64_t, int64_t>> scheduleRuns;
-  EventMonitor monitor{record(), fake.clock, log, catalogue, queues,
-                       [this](int64_t last, int64_t now) { scheduleRuns.emplace_back(last, now); }};
+  EventMonitor monitor{
+      record(), fake.clock,
+      log,      catalogue,
+      queues,   [this](int64_t last, int64_t now) { scheduleRuns.emplace_back(last, now); }};
 };
 
 TEST_F(EventMonitorTest, BitsChangingInOnePassRaiseEventsInFixedBitOrder) {
@@ -163,9 +166,9 @@ TEST_F(EventMonitorTest, ConditionBitsDoTheirExtraWork) {
   EXPECT_EQ(queues.offers[5].event, 19);
   EXPECT_EQ(queues.offers[5].batteryVoltage, 272);
   EXPECT_EQ(r.inputLineBads, 5);
-  for (const int16_t value : {r.batteryVoltage, r.batteryTemperature, r.inputFrequency[0],
-                              r.inputVoltage[0], r.outputFrequency, r.outputVoltage[0],
-                              r.outputPercentLoad[0]}) {
+  for (const int16_t value :
+       {r.batteryVoltage, r.batteryTemperature, r.inputFrequency[0], r.inputVoltage[0],
+        r.outputFrequency, r.outputVoltage[0], r.outputPercentLoad[0]}) {
     EXPECT_EQ(value, 0);
   }
   EXPECT_EQ(r.inputVoltage[1], 231);

@@ -23,9 +23,8 @@ class ScratchFolder {
  public:
   ScratchFolder() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::temp_directory_path() /
-            (std::string("orvik_monitor_") + info->name() + "_" +
-             std::to_string(std::random_device()()));
+    path_ = std::filesystem::temp_directory_path() / (std::string("orvik_monitor_") + info->name() +
+                                                      "_" + std::to_string(std::random_device()()));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }

@@ -121,7 +121,8 @@ StartupFiles initialiseRecord(StatusRecord& record, Platform platform,
   // A missing settings file leaves the defaults.
   settings.loadSettings();
   // These events must never shut the machine down, whatever an edited file says.
-  for (const int event : {19, 23, 24}) storeField(eventActionForEvent(record, event)->shutEnable, 0);
+  for (const int event : {19, 23, 24})
+    storeField(eventActionForEvent(record, event)->shutEnable, 0);
   return files;
 }
 

@@ -10,12 +10,14 @@ namespace {
 class RecordStartupTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    loadTestCatalogue(folder,
-                      "<1><Power failure><Power failed on #HOSTNAME#, down in #DOWNTIME#><PF #HOSTNAME#>\n"
-                      "<101><Power restore><Power is back on #HOSTNAME#><PR>\n"
-                      "<19><Communication lost>"
-                      "<" + std::string(120, 'n') + "><" + std::string(30, 'p') + ">\n",
-                      catalogue);
+    loadTestCatalogue(
+        folder,
+        "<1><Power failure><Power failed on #HOSTNAME#, down in #DOWNTIME#><PF #HOSTNAME#>\n"
+        "<101><Power restore><Power is back on #HOSTNAME#><PR>\n"
+        "<19><Communication lost>"
+        "<" +
+            std::string(120, 'n') + "><" + std::string(30, 'p') + ">\n",
+        catalogue);
   }
 
   StartupFiles initialise() {
@@ -80,9 +82,9 @@ TEST_F(RecordStartupTest, EventIniSetsPowerFailDelayOnlyWithinOneToADay) {
     const char* contents;  // null: no file
     int16_t delay;
   } cases[] = {
-      {"600\r\n", 600}, {"1439\n", 1439}, {"1\n", 1},         {"1440\n", 300},
-      {"0\n", 300},     {"-5\n", 300},    {"  42 s\n", 42},   {"x600\n", 300},
-      {"\n600\n", 300}, {nullptr, 300},   {"99999999999\n", 300},
+      {"600\r\n", 600},       {"1439\n", 1439}, {"1\n", 1},      {"1440\n", 300},  {"0\n", 300},
+      {"-5\n", 300},          {"  42 s\n", 42}, {"x600\n", 300}, {"\n600\n", 300}, {nullptr, 300},
+      {"99999999999\n", 300},
   };
   for (const auto& c : cases) {
     std::filesystem::remove(folder.file("event.ini"));

@@ -42,7 +42,8 @@ std::size_t stepAt(std::size_t offset, std::size_t remaining) {
   return 1;
 }
 
-void readRecordBytes(StatusRecord& record, std::size_t offset, std::size_t size, unsigned char* out) {
+void readRecordBytes(StatusRecord& record, std::size_t offset, std::size_t size,
+                     unsigned char* out) {
   for (std::size_t done = 0; done < size;) {
     const std::size_t step = stepAt(offset + done, size - done);
     if (step == 4) copyOut<uint32_t>(record, offset + done, out + done);

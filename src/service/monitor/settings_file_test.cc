@@ -19,8 +19,8 @@ struct Block {
   std::size_t length;
 };
 constexpr Block kFileLayout[] = {
-    {256, 0, 64},          {320, 64, 64},        {766, 128, 2},      {1316, 130, 564},
-    {1880, 694, 72128},    {74008, 72822, 1044}, {75052, 73866, 20}, {75072, 73886, 1082},
+    {256, 0, 64},       {320, 64, 64},        {766, 128, 2},      {1316, 130, 564},
+    {1880, 694, 72128}, {74008, 72822, 1044}, {75052, 73866, 20}, {75072, 73886, 1082},
 };
 constexpr std::size_t kFileLength = 74968;
 
@@ -28,7 +28,8 @@ constexpr std::size_t kFileLength = 74968;
 void fillWithPattern(TestRecord& r, unsigned salt) {
   // The path fields stay, so the file is found.
   const std::size_t pathsStart = offsetof(StatusRecord, dataLogPath);
-  for (std::size_t i = 0; i < pathsStart; ++i) r.raw()[i] = static_cast<unsigned char>(i * 7 + salt);
+  for (std::size_t i = 0; i < pathsStart; ++i)
+    r.raw()[i] = static_cast<unsigned char>(i * 7 + salt);
 }
 
 class SettingsFileTest : public ::testing::Test {
@@ -45,9 +46,9 @@ TEST_F(SettingsFileTest, SavedFileHoldsEachBlockAtItsFileOffset) {
   const std::string file = folder.read("kestrel.cfg");
   ASSERT_EQ(file.size(), kFileLength);
   for (const Block& block : kFileLayout) {
-    EXPECT_EQ(std::memcmp(file.data() + block.fileOffset, test.raw() + block.recordOffset,
-                          block.length),
-              0)
+    EXPECT_EQ(
+        std::memcmp(file.data() + block.fileOffset, test.raw() + block.recordOffset, block.length),
+        0)
         << "block at file offset " << block.fileOffset;
   }
   EXPECT_FALSE(folder.exists("kestrel.cfg.new"));
