@@ -69,8 +69,9 @@ void Service::serviceStop() {
   setFlagBit(record().alarmFlags, kServiceRunningBit, false);
   monitor_->raiseEvent(kRecovery, kServiceRunningBit);
   pollingStopped = 1;
-  tasks_.stopAll(*platform_.clock);
-  freeCatalogue();
+  // A task still running after the wait may yet read the catalogue; the
+  // process ends right after and frees it then.
+  if (tasks_.stopAll(*platform_.clock)) freeCatalogue();
   // Not yet: close the serial port and sockets, free the protocol tables.
   platform_.sharedMemory->removeName(kRecordName);
 }
