@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/fake_clock.h"
+#include "platform/fake_serial_port.h"
 #include "platform/platform.h"
 
 namespace orvik {
@@ -85,6 +86,7 @@ struct FakePlatform {
   FakeUserInterface ui;
   FakeMessageLoop messages;
   FakeFileSystem files;
+  FakeSerialPorts serial{clock};
 
   Platform platform() {
     Platform p;
@@ -94,6 +96,7 @@ struct FakePlatform {
     p.ui = &ui;
     p.messages = &messages;
     p.files = &files;
+    p.serial = &serial;
     return p;
   }
 };

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
+#include "platform/serial_port.h"
 #include "platform/shared_memory.h"
 #include "platform/system_info.h"
 #include "platform/user_interface.h"
@@ -18,6 +19,7 @@ struct Platform {
   UserInterface* ui = nullptr;
   MessageLoop* messages = nullptr;
   FileSystem* files = nullptr;
+  SerialPorts* serial = nullptr;
 };
 
 }  // namespace orvik

@@ -10,6 +10,7 @@ Platform posixPlatform() {
   platform.ui = &posixUserInterface();
   platform.messages = &posixMessageLoop();
   platform.files = &posixFileSystem();
+  platform.serial = &posixSerialPorts();
   return platform;
 }
 
