@@ -10,10 +10,10 @@ TEST(ChargeEstimate, FittedLinesOfTheCommonNominalVoltages) {
     int nominal, voltage, percent;
   };
   const Case cases[] = {
-      {120, 125, 81},   {180, 190, 87},  {240, 250, 81},    {360, 370, 74},  {480, 480, 72},
-      {720, 740, 74},   {960, 1000, 89}, {2400, 2500, 81},  {2880, 2950, 73},
-      {600, 600, 62},   // any other nominal: 86.7 % to 108.3 % of it
-      {240, 200, 0},    {240, 300, 100}, {0, 250, 0},       {-2, 250, 0},
+      {120, 125, 81},   {180, 190, 87},  {240, 250, 81},  {360, 370, 74},
+      {480, 480, 72},   {720, 740, 74},  {960, 1000, 89}, {2400, 2500, 81},
+      {2880, 2950, 73}, {600, 600, 62},  // any other nominal: 86.7 % to 108.3 % of it
+      {240, 200, 0},    {240, 300, 100}, {0, 250, 0},     {-2, 250, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.nominal) + " " + std::to_string(c.voltage));
@@ -68,7 +68,7 @@ TEST(MinutesEstimate, ByNominalVoltageAndLoad) {
       {50, 125, 120, 8},  {40, 190, 180, 12}, {35, 250, 240, 12}, {20, 370, 360, 19},
       {25, 480, 480, 14}, {30, 600, 600, 10},  // other nominal: 86.7 % to 108.3 %
       {0, 250, 240, 99},  {0, 100, 240, 99},   // no load
-      {35, 250, 0, 0},    {1, 280, 240, 99},   {35, 200, 240, 0}, {-2, 250, 240, 0},
+      {35, 250, 0, 0},    {1, 280, 240, 99},  {35, 200, 240, 0},  {-2, 250, 240, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.load) + " " + std::to_string(c.voltage) + " " +

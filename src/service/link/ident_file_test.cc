@@ -85,8 +85,8 @@ TEST_F(IdentLookup, NoMatchKeepsTheLastEntry) {
 
 TEST_F(IdentLookup, FileWithoutVersion11OrWithoutTheFileFindsNothing) {
   const std::string entries = "Protocol: PROTOCOL2\nVALUE-1000, , , A, V, 1, 1, 1, 1\n";
-  for (const std::string& version : {std::string(""), std::string("Version: 1.0\n"),
-                                     std::string("Release 1.1\n")}) {
+  for (const std::string& version :
+       {std::string(""), std::string("Version: 1.0\n"), std::string("Release 1.1\n")}) {
     useFile(version + entries);
     EXPECT_FALSE(identLookup(ctx, kFamilyQ1, "VALUE-1000", "", "")) << version;
   }
@@ -138,8 +138,8 @@ TEST(IdentFixedReply, TheLineNamingAFieldsWholeVariableIdSuppliesTheReply) {
   EXPECT_EQ(reply, "1");
   // Reading stops at "Version:", the first line without two items.
   EXPECT_FALSE(identFixedReply(sample, CommandRecord{.fields = bypass}, &reply));
-  EXPECT_FALSE(identFixedReply(::testing::TempDir() + "none.ini", CommandRecord{.fields = input},
-                               &reply));
+  EXPECT_FALSE(
+      identFixedReply(::testing::TempDir() + "none.ini", CommandRecord{.fields = input}, &reply));
 
   const std::string path = ::testing::TempDir() + "fixed-reply.ini";
   std::ofstream(path, std::ios::binary) << "In <0X10044> <3>\r\nOut< 0x20044 >x< 2 phases >\r\n";

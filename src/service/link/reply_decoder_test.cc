@@ -205,13 +205,11 @@ TEST(TwoLetterReplies, EveryCommandOfGroupsOneToThreeLandsInItsRecordField) {
   for (Outlet& o : f.record.outlets) o.outletState = 7;
 
   const std::pair<const char*, const char*> identity[] = {
-      {"IM", "ACME-POWER\r\n"}, {"IO", "LINE-1500\r\n"}, {"IS", "B2\r\n"},
-      {"IZ", "QX0012345\r\n"},  {"FV", "230\r\n"},       {"FF", "500\r\n"},
-      {"FO", "230\r\n"},        {"FR", "500\r\n"},       {"FA", "1500\r\n"},
-      {"FP", "1050\r\n"},       {"ON", "02\r\n"},        {"BD", "00120\r\n"},
-      {"CA", "1\r\n"},          {"FU", "02\r\n"},        {"FL", "093\r\n"},
-      {"FH", "145\r\n"},        {"FT", "240\r\n"},       {"FB", "05\r\n"},
-      {"OI1", "1\r\n"},         {"OI2", "0\r\n"},
+      {"IM", "ACME-POWER\r\n"}, {"IO", "LINE-1500\r\n"}, {"IS", "B2\r\n"},  {"IZ", "QX0012345\r\n"},
+      {"FV", "230\r\n"},        {"FF", "500\r\n"},       {"FO", "230\r\n"}, {"FR", "500\r\n"},
+      {"FA", "1500\r\n"},       {"FP", "1050\r\n"},      {"ON", "02\r\n"},  {"BD", "00120\r\n"},
+      {"CA", "1\r\n"},          {"FU", "02\r\n"},        {"FL", "093\r\n"}, {"FH", "145\r\n"},
+      {"FT", "240\r\n"},        {"FB", "05\r\n"},        {"OI1", "1\r\n"},  {"OI2", "0\r\n"},
   };
   for (const auto& [command, reply] : identity) {
     EXPECT_EQ(f.decode(command, reply), 0) << command;
@@ -221,7 +219,7 @@ TEST(TwoLetterReplies, EveryCommandOfGroupsOneToThreeLandsInItsRecordField) {
   f.decode(*f.tables.group(2).command(6), "1");
 
   const std::pair<const char*, const char*> status[] = {
-      {"BS", "02\r\n"},  {"BV", "250\r\n"}, {"BT", "31\r\n"}, {"NF", "500\r\n"},
+      {"BS", "02\r\n"},  {"BV", "250\r\n"}, {"BT", "31\r\n"},  {"NF", "500\r\n"},
       {"NV", "115\r\n"}, {"OF", "500\r\n"}, {"OV", "115\r\n"}, {"OL", "035\r\n"},
       {"OS", "03\r\n"},  {"AG", "00\r\n"},  {"TR", "001\r\n"},
   };

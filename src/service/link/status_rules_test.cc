@@ -89,8 +89,8 @@ TEST(BatteryStatusRule, TwoLetterCodesMapToStatusAndBits) {
     uint32_t bits;  // bits 0 to 3
   };
   const Case cases[] = {
-      {"02\r\n", 2, 0}, {"03\r\n", 3, 0x04}, {"04\r\n", 4, 0x08}, {"01\r\n", -2, 0},
-      {"09\r\n", -2, 0},
+      {"02\r\n", 2, 0},  {"03\r\n", 3, 0x04}, {"04\r\n", 4, 0x08},
+      {"01\r\n", -2, 0}, {"09\r\n", -2, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.reply);
@@ -182,12 +182,10 @@ TEST(OutputSourceRule, BinaryBoostAndTrimBitCountsOnlyOnRegulatingVariant2Units)
     int16_t source;
   };
   const Case cases[] = {
-      {1, 0x18, 3},  // variant 1: the bits mean something else
-      {1, 0x08, 3},
-      {2, 0x10, 3},  // not regulating: the boost bit means nothing
-      {2, 0x00, 3},
-      {2, 0x18, 6},  // boosting
-      {2, 0x08, 7},  // trimming
+      {1, 0x18, 3},                // variant 1: the bits mean something else
+      {1, 0x08, 3}, {2, 0x10, 3},  // not regulating: the boost bit means nothing
+      {2, 0x00, 3}, {2, 0x18, 6},  // boosting
+      {2, 0x08, 7},                // trimming
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.variant) + " " + std::to_string(c.status));
@@ -228,8 +226,8 @@ TEST(TestResultRule, TwoLetterCodesSetSummaryAndDetail) {
 TEST(TestResultRule, UnfinishedTestRecordsTheTicksSinceItsStart) {
   LinkFixture f(6);
   f.clock.advanceMs(50'000);
-  f.record.serviceStartTicks = 1'000;    // service started at 10 s
-  f.record.testStartTicks = 3'000;       // test started at 40 s
+  f.record.serviceStartTicks = 1'000;  // service started at 10 s
+  f.record.testStartTicks = 3'000;     // test started at 40 s
   f.decode("TR", "005\r\n");
   EXPECT_EQ(f.record.testElapsedTicks, 1'000);  // 10 s, in hundredths
 }
@@ -346,8 +344,8 @@ TEST(MeasuredValueRules, BinaryBatteryVoltageFromTheChargeCode) {
     int16_t stored;
   };
   const Case cases[] = {
-      {100, 0x4, 136}, {30, 0x4, 115},  {29, 0x4, 114},  {0, 0x4, 110},
-      {127, 0x4, 144}, {200, 0x4, -2},  // negative as a signed byte
+      {100, 0x4, 136}, {30, 0x4, 115},  {29, 0x4, 114},
+      {0, 0x4, 110},   {127, 0x4, 144}, {200, 0x4, -2},  // negative as a signed byte
       {100, 0x6, 272}, {100, 0x8, 272}, {100, 0x7, 136},
   };
   for (const Case& c : cases) {
@@ -364,7 +362,10 @@ TEST(MeasuredValueRules, BinaryBatteryVoltageFromTheChargeCode) {
 TEST(FieldChecks, AValueOutsideARangeLeavesTheTarget) {
   // A switch-off delay read back within 0..60 seconds.
   const FieldRecord fields[] = {
-      {.variableId = 26, .column = 1, .widthBits = 24, .conversion = Conversion::dec,
+      {.variableId = 26,
+       .column = 1,
+       .widthBits = 24,
+       .conversion = Conversion::dec,
        .check = {.checkMode = CheckMode::paramCheck, .valueTable = {-2, 0, 60}}},
   };
   const CommandRecord command{.commandText = "DL", .fields = fields};

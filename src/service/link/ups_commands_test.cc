@@ -28,8 +28,8 @@ struct FakeLine {
   std::deque<std::string> replies;
 
   Exchange exchange() {
-    return [this](const uint8_t* bytes, int count, int interByteDelayMs, int settleMs,
-                  char* reply, int* replyCount, int terminator, int maxLength, int timeoutMs) {
+    return [this](const uint8_t* bytes, int count, int interByteDelayMs, int settleMs, char* reply,
+                  int* replyCount, int terminator, int maxLength, int timeoutMs) {
       sent.push_back({std::string(reinterpret_cast<const char*>(bytes), count), interByteDelayMs,
                       settleMs, terminator, maxLength, timeoutMs});
       *replyCount = 0;
@@ -68,11 +68,16 @@ TEST(TableCommands, TwoLetterCommandsComposedFromTheirRecords) {
     int maxLength;
   };
   const Case cases[] = {
-      {407, 5, "Fb05\r\n", 6},         {409, 93, "Fl093\r\n", 7},
-      {410, 151, "Fh151\r\n", 7},      {4132, 120, "Bd00120\r\n", 9},
-      {369, 0, "Ts\r\n", 4},           {66145, 0x10001, "Oi11\r\n", 6},
-      {66145, 0x00003, "Oi03\r\n", 6}, {389, 1, "Fa01\r\n", 6},
-      {385, 2, "Ct02\r\n", 6},         {388, 7, "Cr07\r\n", 6},
+      {407, 5, "Fb05\r\n", 6},
+      {409, 93, "Fl093\r\n", 7},
+      {410, 151, "Fh151\r\n", 7},
+      {4132, 120, "Bd00120\r\n", 9},
+      {369, 0, "Ts\r\n", 4},
+      {66145, 0x10001, "Oi11\r\n", 6},
+      {66145, 0x00003, "Oi03\r\n", 6},
+      {389, 1, "Fa01\r\n", 6},
+      {385, 2, "Ct02\r\n", 6},
+      {388, 7, "Cr07\r\n", 6},
       // "Fu" is one byte shorter than its length: the checksum byte goes out.
       {408, 2, "Fu2\r\n@", 6},
   };
@@ -98,9 +103,8 @@ TEST(TableCommands, DisallowedValuesAndUnknownNumbersSendNothing) {
     int32_t argument;
   };
   const Case cases[] = {
-      {7, 407, 3},     {7, 409, 90},  {7, 410, 150}, {7, 4132, 32001}, {7, 4132, -1},
-      {7, 401, 0},     {7, 404, 0},   {2, 388, 0},   {2, 407, 5},      {3, 66146, 1},
-      {1, 4132, 120},  {5, 66149, 0},
+      {7, 407, 3}, {7, 409, 90}, {7, 410, 150}, {7, 4132, 32001}, {7, 4132, -1},  {7, 401, 0},
+      {7, 404, 0}, {2, 388, 0},  {2, 407, 5},   {3, 66146, 1},    {1, 4132, 120}, {5, 66149, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.protocol) + ": " + std::to_string(c.number));
@@ -142,11 +146,20 @@ TEST(SwitchOff, Q1FormatsByDelayAndRestoreTime) {
     const char* bytes;
   };
   const Case cases[] = {
-      {-2, 30, "S.50\r"},           {-2, 1, "S.2\r"},           {-2, 0, "S.2\r"},
-      {-2, 59, "S.98\r"},           {-2, 120, "S02\r"},         {-2, 6000, "S100\r"},
-      {600, 300, "S05R0010\r"},     {30, 300, "S05R0001\r"},    {600, 30, "S.50R0010\r"},
-      {59, 30, "S.50R0001\r"},      {0, 300, "S05\r"},          {-1, 300, "S05\r"},
-      {-2, -1, "C"},                {600, -1, "C"},
+      {-2, 30, "S.50\r"},
+      {-2, 1, "S.2\r"},
+      {-2, 0, "S.2\r"},
+      {-2, 59, "S.98\r"},
+      {-2, 120, "S02\r"},
+      {-2, 6000, "S100\r"},
+      {600, 300, "S05R0010\r"},
+      {30, 300, "S05R0001\r"},
+      {600, 30, "S.50R0010\r"},
+      {59, 30, "S.50R0001\r"},
+      {0, 300, "S05\r"},
+      {-1, 300, "S05\r"},
+      {-2, -1, "C"},
+      {600, -1, "C"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.restore) + " " + std::to_string(c.delay));
