@@ -113,6 +113,20 @@ TEST(Q1SetAReply, FaultCodeInColumn48SelectsOneAlarm) {
   }
 }
 
+TEST(ModelRule, AnUnknownModelKeepsItsOwnNameAndNoFactsAreMadeUp) {
+  LinkFixture q(2);
+  q.decode("I", "#ACME-POWER      NEW-9      V01.02.0003\r");
+  EXPECT_EQ(readText(q.record.model), "NEW-9");
+  EXPECT_EQ(readText(q.record.manufacturer), "");
+  LinkFixture b(1);
+  std::string reply = kBinaryOnLine;
+  reply[11] = 'C';  // no such key in the file
+  b.decode(*b.tables.group(1).command(1), reply);
+  expectFields({{"VA", b.record.configOutputVA, kNotAvailable},
+                {"W", b.record.configOutputPower, kNotAvailable}});
+  EXPECT_EQ(readText(b.record.model), "");
+}
+
 // > "OI\r" < "#0210\r"
 // > "I\r"  < "#ACME-POWER     CELL-800    V01.02.0003\r"
 TEST(Q1SetBReply, OutletsAndAPerCellBatteryReading) {
