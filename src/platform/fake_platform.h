@@ -66,12 +66,25 @@ class FakeMessageLoop final : public MessageLoop {
   std::deque<WindowMessage> queue_;
 };
 
+// Syncs nothing; counts what was asked, so tests can see that a replacement
+// was made durable before it was renamed into place.
+class FakeFileSystem final : public FileSystem {
+ public:
+  bool syncFile(const std::string& path) override;
+  bool syncDirectory(const std::string& directory) override;
+  std::vector<std::string> synced;  // "file PATH" or "dir PATH", in order
+
+ private:
+  std::mutex mutex_;
+};
+
 struct FakePlatform {
   FakeClock clock;
   FakeSharedMemory sharedMemory;
   FakeSystemInfo system;
   FakeUserInterface ui;
   FakeMessageLoop messages;
+  FakeFileSystem files;
 
   Platform platform() {
     Platform p;
@@ -80,6 +93,7 @@ struct FakePlatform {
     p.system = &system;
     p.ui = &ui;
     p.messages = &messages;
+    p.files = &files;
     return p;
   }
 };

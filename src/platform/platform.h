@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/clock.h"
+#include "platform/file_system.h"
 #include "platform/message_loop.h"
 #include "platform/shared_memory.h"
 #include "platform/system_info.h"
@@ -16,6 +17,7 @@ struct Platform {
   SystemInfo* system = nullptr;
   UserInterface* ui = nullptr;
   MessageLoop* messages = nullptr;
+  FileSystem* files = nullptr;
 };
 
 }  // namespace orvik

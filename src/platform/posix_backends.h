@@ -13,6 +13,7 @@ SharedMemory& posixSharedMemory();
 SystemInfo& posixSystemInfo();
 UserInterface& posixUserInterface();
 MessageLoop& posixMessageLoop();
+FileSystem& posixFileSystem();
 
 // All of the above.
 Platform posixPlatform();
