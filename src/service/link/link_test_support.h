@@ -59,7 +59,8 @@ struct LinkFixture {
   LinkContext ctx;
 
   explicit LinkFixture(int protocol) {
-    applyStartupValues(record, RecordFacts{});
+    std::memset(&record, 0, sizeof record);
+    applyUpsStartValues(record);
     ctx.record = &record;
     ctx.clock = &clock;
     ctx.identPath = repositoryFile("data/ident.ini");
