@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/message_loop.h"
 #include "platform/shared_memory.h"
+#include "platform/sockets.h"
 #include "platform/system_info.h"
 #include "platform/user_interface.h"
 
@@ -16,6 +17,7 @@ struct Platform {
   SystemInfo* system = nullptr;
   UserInterface* ui = nullptr;
   MessageLoop* messages = nullptr;
+  Sockets* sockets = nullptr;
 };
 
 }  // namespace orvik

@@ -13,6 +13,7 @@ SharedMemory& posixSharedMemory();
 SystemInfo& posixSystemInfo();
 UserInterface& posixUserInterface();
 MessageLoop& posixMessageLoop();
+Sockets& posixSockets();
 
 // All of the above.
 Platform posixPlatform();
