@@ -9,7 +9,7 @@ namespace orvik {
 // Steps that belong to subsystems still being built are marked "Not yet:"
 // with what they do now.
 
-Service::Service(Platform platform) : platform_(platform) {}
+Service::Service(Platform platform) : platform_(platform), control_(platform) {}
 
 Service::~Service() = default;
 
@@ -22,13 +22,18 @@ int Service::serviceStart(const std::string& programFilePath) {
   programDirectory_ = programDirectoryOf(programFilePath);
 
   // Not yet: the message catalogue; start-up continues as if it had loaded.
-  // Not yet: the control listener on UDP port 8828.
+  if (control_.openListener() != 0) {
+    // Not yet: the text of catalogue message 304.
+    failStart("The control port could not be opened; is the service running already?");
+    return 0;
+  }
   // Not yet: the five action queues.
 
   if (setUpRecord() == 0) {
     failStart("The shared status record could not be set up.");
     return 0;
   }
+  control_.attachRecord(&record());
   if (osVersionClass(*platform_.system) < kNtFamily) platform_.system->registerServiceProcess();
 
   // Not yet: the UPS serial port.
@@ -58,8 +63,9 @@ void Service::serviceStop() {
   // Not yet: event 124 "Service stopped" is raised here once events exist.
   pollingStopped = 1;
   tasks_.stopAll(*platform_.clock);
-  // Not yet: free the catalogue, close the serial port and sockets, free the
-  // protocol tables.
+  // Not yet: free the catalogue and close the serial port.
+  control_.closeListeners();
+  // Not yet: free the protocol tables.
   platform_.sharedMemory->removeName(kRecordName);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "service/core/control_channel.h"
 #include "service/core/task_set.h"
 #include "shared/record_mapping.h"
 
@@ -33,6 +34,7 @@ class Service {
   StatusRecord& record() { return mapping_->record(); }
   const std::string& programDirectory() const { return programDirectory_; }
   TaskSet& tasks() { return tasks_; }
+  ControlChannel& control() { return control_; }
   // Read by the poll task: set once the service stops or shuts down.
   std::atomic<int32_t> pollingStopped{0};
 
@@ -45,6 +47,7 @@ class Service {
   std::string programDirectory_ = ".\\";
   std::unique_ptr<RecordMapping> mapping_;
   TaskSet tasks_;
+  ControlChannel control_;  // after the record: its thread may reset it
 };
 
 }  // namespace orvik
