@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "platform/wakeup.h"
+
 namespace orvik {
 
 // Broken-down local time with struct tm's ranges, except month (1 to 12) and
@@ -35,6 +37,8 @@ class Clock {
   // mktime(): normalises out-of-range fields; false when not representable.
   virtual bool fromLocalTime(const LocalTime& local, int64_t* calendarSeconds) = 0;
   virtual void sleepMs(int64_t ms) = 0;
+  // Sleeps ms, or less when the wakeup is raised meanwhile (then clears it).
+  virtual void sleepUnlessWoken(Wakeup& wakeup, int64_t ms) = 0;
   // Gives up the rest of the time slice.
   virtual void yield() = 0;
 

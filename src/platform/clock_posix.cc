@@ -61,6 +61,8 @@ class PosixClock final : public Clock {
     }
   }
 
+  void sleepUnlessWoken(Wakeup& wakeup, int64_t ms) override { wakeup.waitMs(ms); }
+
   void yield() override { sched_yield(); }
 
  private:

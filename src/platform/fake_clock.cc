@@ -67,6 +67,14 @@ void FakeClock::sleepMs(int64_t ms) {
   std::this_thread::yield();
 }
 
+void FakeClock::sleepUnlessWoken(Wakeup& wakeup, int64_t ms) {
+  if (wakeup.take()) {
+    std::this_thread::yield();
+    return;
+  }
+  sleepMs(ms);
+}
+
 void FakeClock::yield() { std::this_thread::yield(); }
 
 }  // namespace orvik

@@ -21,6 +21,9 @@ class FakeClock final : public Clock {
   bool toLocalTime(int64_t seconds, LocalTime* out) override;
   bool fromLocalTime(const LocalTime& local, int64_t* seconds) override;
   void sleepMs(int64_t ms) override;
+  // A raised wakeup returns at once; otherwise the whole time passes, as a
+  // sleep.
+  void sleepUnlessWoken(Wakeup& wakeup, int64_t ms) override;
   void yield() override;
 
   // Moves time forward without anybody sleeping.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -49,12 +51,12 @@ class ControlHandlerTest : public ::testing::Test {
 TEST_F(ControlHandlerTest, UpsCommandsAreQueuedWithTheirArgumentUnchanged) {
   const uint32_t commands[] = {369, 385, 386, 387, 388, 389, 401, 402, 403, 404,
                                407, 408, 409, 410, 4132};
-  int32_t argument = -3;
+  const int32_t arguments[] = {-3, 0, 1, INT32_MAX, INT32_MIN, 0x00010003, 600, -1};
   std::vector<std::pair<uint32_t, int32_t>> expected;
   for (uint32_t command : commands) {
+    const int32_t argument = arguments[expected.size() % std::size(arguments)];
     handler_.handle(command, argument, "ignored text");
     expected.emplace_back(command, argument);
-    argument = argument * -7 + 1;
     // Keep the ring from filling; each command is checked in order below.
     if (expected.size() == 10) {
       EXPECT_EQ(drain(), expected);

@@ -8,12 +8,19 @@ void initialiseTask(PeriodicTask& task, std::function<void()> step, int32_t inte
   task.busy = 0;
   task.drainOnStop = 0;
   task.finished = 0;
+  task.idleWaitMs = 0;
+  task.wakeup.take();
   task.step = std::move(step);
   task.intervalMs = intervalMs;
   task.isIdle = std::move(isIdle);
 }
 
-void requestStop(PeriodicTask& task) { task.stopRequested = 1; }
+void requestStop(PeriodicTask& task) {
+  task.stopRequested = 1;
+  wakeTask(task);
+}
+
+void wakeTask(PeriodicTask& task) { task.wakeup.raise(); }
 
 void requestDrain(PeriodicTask& task) { task.drainOnStop = 1; }
 
@@ -36,6 +43,10 @@ void runTaskLoop(PeriodicTask& task, Clock& clock) {
       if (isTaskIdle(task)) break;
     } else {
       runStepOnce(task);
+      if (task.idleWaitMs > 0 && isTaskIdle(task)) {
+        clock.sleepUnlessWoken(task.wakeup, task.idleWaitMs);
+        continue;
+      }
     }
     clock.sleepMs(task.intervalMs);
   }

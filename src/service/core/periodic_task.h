@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "platform/clock.h"
+#include "platform/wakeup.h"
 
 namespace orvik {
 
@@ -25,12 +26,20 @@ struct PeriodicTask {
   std::function<int()> isIdle;
   // Set by the task's thread as it leaves its loop.
   std::atomic<int32_t> finished{0};
+  // When above 0 and the task reports idle after a pass, it pauses up to this
+  // long instead of intervalMs, unless woken: whoever gives it work must call
+  // wakeTask. Idle workers then cost nothing between actions.
+  int32_t idleWaitMs = 0;
+  Wakeup wakeup;
 };
 
 // Clears the flags and stores the step, interval and idle check.
 void initialiseTask(PeriodicTask& task, std::function<void()> step, int32_t intervalMs,
                     std::function<int()> isIdle = {});
+// Also wakes the task, so a stop never waits out an idle pause.
 void requestStop(PeriodicTask& task);
+// Ends an idle pause early: the task runs its next pass at once.
+void wakeTask(PeriodicTask& task);
 void requestDrain(PeriodicTask& task);
 // Idle when not inside a step and, where the task has an idle check, it says so.
 bool isTaskIdle(const PeriodicTask& task);

@@ -50,9 +50,16 @@ int Service::setUpRecord() {
 }
 
 void Service::initialiseTasks() {
-  // Not yet: the steps of the poll cycle, event detection and the five
-  // action workers; the tasks run empty passes until those arrive.
-  for (int id = 0; id < kTaskCount; ++id) initialiseTask(tasks_[id], [] {}, 100);
+  // Not yet: the steps of the poll cycle and event detection; these two
+  // tasks run empty passes until those arrive.
+  initialiseTask(tasks_[kPollTask], [] {}, 100);
+  initialiseTask(tasks_[kMonitorTask], [] {}, 100);
+  // Not yet: the action queues; until they exist the workers have nothing to
+  // serve and stay in their idle pause.
+  for (int id = kBroadcastWorker; id <= kShutdownWorker; ++id) {
+    initialiseTask(tasks_[id], [] {}, 100, [] { return 1; });
+    tasks_[id].idleWaitMs = kIdleWaitMs;
+  }
 }
 
 void Service::startTasks() { tasks_.start(*platform_.clock); }

@@ -27,6 +27,9 @@ enum TaskId {
 
 inline constexpr int64_t kStopWaitMs = 30000;
 inline constexpr int64_t kStopPollMs = 10;
+// The longest idle pause of an action worker: a safety net only, since
+// every source of work wakes the worker.
+inline constexpr int32_t kIdleWaitMs = 10000;
 
 class TaskSet {
  public:

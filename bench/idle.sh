@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# CPU time and peak memory of an idle upskeeper over a minute (or $1 seconds).
+# Targets: under 0.03 CPU-seconds per minute, under 8 MiB peak RSS.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+scripts/build.sh >/dev/null
+run=$(mktemp -d)
+trap 'rm -rf "$run"' EXIT
+cp build/src/service/core/upskeeper "$run/"
+cp -r data/. "$run/" 2>/dev/null || true
+(cd "$run" && exec ./upskeeper) &
+pid=$!
+sleep "$seconds"
+# Run time of every thread in nanoseconds, exact where tick-based accounting is not.
+cpu_ns=$(cat /proc/$pid/task/*/schedstat | awk '{sum += $1} END {print sum}')
+peak_kib=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status")
+threads=$(awk '/Threads/ {print $2}' "/proc/$pid/status")
+kill -TERM "$pid"
+wait "$pid" || true
+awk -v ns="$cpu_ns" -v secs="$seconds" -v kib="$peak_kib" -v th="$threads" 'BEGIN {
+  cpu = ns / 1e9
+  printf "idle upskeeper over %d s: %d threads\n", secs, th
+  printf "  CPU time:  %.3f s (%.4f s per minute; target < 0.03)\n", cpu, cpu * 60 / secs
+  printf "  peak RSS:  %.2f MiB (target < 8)\n", kib / 1024
+}'

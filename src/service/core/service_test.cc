@@ -1,0 +1,114 @@
+#include "service/core/service.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/fake_platform.h"
+
+namespace orvik {
+namespace {
+
+template <class T>
+T at(const StatusRecord& record, std::size_t offset) {
+  T value;
+  std::memcpy(&value, reinterpret_cast<const char*>(&record) + offset, sizeof value);
+  return value;
+}
+
+std::string textAt(const StatusRecord& record, std::size_t offset) {
+  return reinterpret_cast<const char*>(&record) + offset;
+}
+
+TEST(Service, StartFillsTheRecordWithItsStartUpValues) {
+  FakePlatform fake;
+  fake.clock.advanceMs(12345);
+  fake.system.hostNameValue = "";  // the computer name stands in
+  fake.system.computerNameValue = "AVERYLONGCOMPUTERNAME";
+  Service service(fake.platform());
+  ASSERT_EQ(service.serviceStart("/opt/orvik/upskeeper"), 1);
+  EXPECT_EQ(service.programDirectory(), "/opt/orvik/");
+  const StatusRecord& r = service.record();
+
+  EXPECT_EQ(textAt(r, 192), "1.0");
+  EXPECT_EQ(textAt(r, 256), "UPS");
+  EXPECT_EQ(textAt(r, 320), "NA");
+  EXPECT_EQ(at<uint32_t>(r, 484), 0x01000000u);
+  EXPECT_EQ(at<int16_t>(r, 764), 1);
+  EXPECT_EQ(at<int16_t>(r, 766), 6);
+  for (std::size_t offset : {384, 388, 390, 392, 394, 396, 402, 408, 420, 432, 450, 456, 460, 472,
+                             1152, 1172, 1192, 1212, 1232, 1234, 1236, 1256, 1276, 1296}) {
+    EXPECT_EQ(at<int16_t>(r, offset), -2) << "offset " << offset;
+  }
+  EXPECT_EQ(at<int16_t>(r, 400), 1);
+  EXPECT_EQ(at<int16_t>(r, 426), 3);
+  EXPECT_EQ(at<int16_t>(r, 458), 0);
+  EXPECT_EQ(at<int16_t>(r, 1032), 1);
+  EXPECT_EQ(at<int16_t>(r, 1052), -1);
+  EXPECT_EQ(at<int32_t>(r, 1072), -1);
+  EXPECT_EQ(at<int16_t>(r, 1112), -1);
+  EXPECT_EQ(at<int16_t>(r, 1132), 2);
+  EXPECT_EQ(textAt(r, 1316), "Linux 6.1.0");
+  EXPECT_EQ(at<int32_t>(r, 1348), 1'700'000'012);
+  EXPECT_EQ(at<uint16_t>(r, 1352), 1);
+  EXPECT_EQ(at<uint16_t>(r, 1354), 71);
+  EXPECT_EQ(at<int32_t>(r, 1356), 0);
+  EXPECT_EQ(at<int32_t>(r, 1616), 1);
+  EXPECT_EQ(at<int32_t>(r, 75044), 1);
+  EXPECT_EQ(at<int16_t>(r, 75048), 30);
+  EXPECT_EQ(at<int16_t>(r, 75050), 60);
+  EXPECT_EQ(at<int32_t>(r, 75052), 32000);
+  EXPECT_EQ(at<int32_t>(r, 75056), 32000);
+  EXPECT_EQ(at<int16_t>(r, 75060), 60);
+  const int16_t logWords[5] = {at<int16_t>(r, 75062), at<int16_t>(r, 75064), at<int16_t>(r, 75066),
+                               at<int16_t>(r, 75068), at<int16_t>(r, 75070)};
+  EXPECT_EQ(std::vector<int16_t>(logWords, logWords + 5), (std::vector<int16_t>{0, 0, 600, 5, 1}));
+  EXPECT_EQ(at<int32_t>(r, 76156), 1234);
+  EXPECT_EQ(textAt(r, 76416), "AVERYLONGCOMPUT");
+  EXPECT_EQ(textAt(r, 76160), "AVERYLONGCOMPUT");
+  EXPECT_EQ(at<int16_t>(r, 77712), 60);
+  EXPECT_TRUE(fake.ui.boxes.empty());
+}
+
+TEST(Service, StartOverwritesABlockLeftByAnotherProgram) {
+  FakePlatform fake;
+  bool existed = false;
+  auto stale = fake.sharedMemory.createOrOpen(kRecordName, kRecordSize, &existed);
+  std::memset(stale->data(), 0x55, kRecordSize);
+  Service service(fake.platform());
+  ASSERT_EQ(service.serviceStart("upskeeper"), 1);
+  EXPECT_EQ(service.programDirectory(), "");
+  EXPECT_EQ(service.record().alarmFlags, 0x01000000u);
+  EXPECT_EQ(at<uint8_t>(service.record(), 500), 0);  // reserved bytes zeroed
+}
+
+TEST(Service, FailedRecordShowsOneBoxAndFails) {
+  FakePlatform fake;
+  fake.sharedMemory.failCreate = true;
+  Service service(fake.platform());
+  EXPECT_EQ(service.serviceStart("/opt/orvik/upskeeper"), 0);
+  ASSERT_EQ(fake.ui.boxes.size(), 1u);
+  EXPECT_EQ(fake.ui.boxes[0].rfind("Power Device Service: ", 0), 0u);
+}
+
+TEST(Service, ConsumerFamilyRegistersAsService) {
+  FakePlatform fake;
+  fake.system.version = {OsVersion::kConsumer, 4, 10};
+  Service service(fake.platform());
+  ASSERT_EQ(service.serviceStart("C:\\upskeeper.exe"), 1);
+  EXPECT_EQ(fake.system.registrations, 1);
+}
+
+TEST(Service, StopClearsTheRunningBitStopsPollingAndRemovesTheName) {
+  FakePlatform fake;
+  Service service(fake.platform());
+  ASSERT_EQ(service.serviceStart("/opt/orvik/upskeeper"), 1);
+  service.startTasks();
+  service.serviceStop();
+  EXPECT_EQ(service.record().alarmFlags & (1u << 24), 0u);
+  EXPECT_EQ(service.pollingStopped, 1);
+  EXPECT_FALSE(fake.sharedMemory.exists(kRecordName));
+}
+
+}  // namespace
+}  // namespace orvik

@@ -1,0 +1,181 @@
+"""upskeeper's control port from outside: commands as datagrams to
+127.0.0.1:8828, the port bound to loopback only, one instance at a time, and
+garbage that changes nothing."""
+
+import argparse
+import os
+import random
+import socket
+import struct
+import sys
+import time
+
+from harness import (RECORD_PATH, RunFolder, check, field, read_record, run_tests, text,
+                     wait_for)
+
+CONTROL_PORT = 8828
+STOP_COMMAND = 35152
+PORTS_CHANGED_COMMAND = 4118
+
+args = None
+
+
+def bound_udp(port, table="/proc/net/udp"):
+    """Local addresses (dotted) of the sockets bound to port, from the kernel."""
+    found = []
+    with open(table) as lines:
+        next(lines)
+        for line in lines:
+            local = line.split()[1]
+            address, hex_port = local.rsplit(":", 1)
+            if int(hex_port, 16) != port:
+                continue
+            if len(address) == 8:  # IPv4: the address word in host byte order
+                found.append(socket.inet_ntoa(struct.pack("<I", int(address, 16))))
+            else:
+                found.append(address)
+    return found
+
+
+def send(command, argument=0, payload=b""):
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sender:
+        sender.sendto(struct.pack(">IiI", command, argument, len(payload)) + payload,
+                      ("127.0.0.1", CONTROL_PORT))
+
+
+def write_record(fmt, offset, value):
+    with open(RECORD_PATH, "r+b") as record:
+        record.seek(offset)
+        record.write(struct.pack("<" + fmt, value))
+
+
+def started_service():
+    check(not bound_udp(CONTROL_PORT), "port 8828 is in use; is an upskeeper running?")
+    folder = RunFolder(args.upskeeper, args.data)
+    if os.path.exists(RECORD_PATH):
+        os.unlink(RECORD_PATH)  # left by a crashed run
+    folder.start()
+    ready = wait_for(lambda: bound_udp(CONTROL_PORT) and
+                     (r := read_record()) and field(r, "I", 484), 5)
+    if not ready:
+        folder.cleanup()
+        check(False, "the service did not open its control port and record")
+    return folder
+
+
+def exit_code(folder, timeout=40):
+    try:
+        return folder.process.wait(timeout=timeout)
+    except Exception:
+        return None
+
+
+def stop_command_ends_the_service_with_code_zero():
+    folder = started_service()
+    try:
+        send(STOP_COMMAND)
+        code = exit_code(folder)
+        check(code == 0, f"exit code {code}")
+        check(not bound_udp(CONTROL_PORT), "control port still bound after the stop")
+        check(not os.path.exists(RECORD_PATH), "record name left behind after the stop")
+    finally:
+        folder.cleanup()
+
+
+def control_port_is_bound_to_loopback_only():
+    folder = started_service()
+    try:
+        addresses = bound_udp(CONTROL_PORT)
+        check(addresses == ["127.0.0.1"], f"control port bound on {addresses}")
+        check(not bound_udp(CONTROL_PORT, "/proc/net/udp6"), "control port bound on IPv6")
+    finally:
+        send(STOP_COMMAND)
+        exit_code(folder)
+        folder.cleanup()
+
+
+def second_instance_exits_with_code_one_before_touching_the_record():
+    first = started_service()
+    second = RunFolder(args.upskeeper, args.data)
+    try:
+        write_record("h", 75048, 99)  # systemDelay; a start would put back 30
+        second.start()
+        code = exit_code(second, 10)
+        check(code == 1, f"second instance exit code {code}")
+        errors = second.process.stderr.read().decode("latin-1")
+        check(errors.startswith("Power Device Service: "), f"no message box line: {errors!r}")
+        check(first.process.poll() is None, "the first instance ended")
+        check(field(read_record(), "h", 75048) == 99, "the second instance reset the record")
+        check(bound_udp(CONTROL_PORT) == ["127.0.0.1"], "the first instance lost its port")
+    finally:
+        send(STOP_COMMAND)
+        exit_code(first)
+        first.cleanup()
+        second.cleanup()
+
+
+def port_change_wipes_what_the_old_link_reported():
+    folder = started_service()
+    try:
+        write_record("I", 484, 0x01080002)        # alarmFlags
+        write_record("64s", 64, b"Old model")     # model
+        write_record("h", 392, 270)               # batteryVoltage
+        write_record("h", 75048, 45)              # systemDelay, a setting
+        send(PORTS_CHANGED_COMMAND)
+        wiped = wait_for(lambda: field(read_record(), "I", 484) == 0, 5)
+        record = read_record()
+        check(wiped, f"alarmFlags still {field(record, 'I', 484):#x}")
+        check(text(record, 64, 64) == "", f"model still {text(record, 64, 64)!r}")
+        check(field(record, "h", 392) == -2, "battery voltage not reset")
+        check(field(record, "h", 75048) == 45, "a setting was reset")
+    finally:
+        send(STOP_COMMAND)
+        exit_code(folder)
+        folder.cleanup()
+
+
+def garbage_datagrams_leave_the_service_running_and_stoppable():
+    seed = args.seed if args.seed is not None else int(time.time()) % 100000
+    print(f"garbage seed {seed} (replay with --seed {seed})", flush=True)
+    generator = random.Random(seed)
+    folder = started_service()
+    try:
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sender:
+            for _ in range(2000):
+                datagram = bytearray(generator.randbytes(generator.randint(0, 1500)))
+                if len(datagram) >= 4 and struct.unpack_from(">I", datagram)[0] == STOP_COMMAND:
+                    datagram[3] ^= 1
+                sender.sendto(bytes(datagram), ("127.0.0.1", CONTROL_PORT))
+                if _ % 100 == 0:
+                    time.sleep(0.01)  # stay within the socket's receive buffer
+        for command in (4096, 4178, 369, 66145, 405, 0xFFFFFFFF):
+            send(command)
+        time.sleep(0.5)
+        check(folder.process.poll() is None, f"service ended (seed {seed})")
+        send(STOP_COMMAND)
+        code = exit_code(folder)
+        check(code == 0, f"exit code {code} (seed {seed})")
+    finally:
+        folder.cleanup()
+
+
+def main():
+    global args
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--upskeeper", required=True)
+    parser.add_argument("--data")
+    parser.add_argument("--seed", type=int)
+    args = parser.parse_args()
+    return run_tests([
+        ("StopCommandEndsTheServiceWithCodeZero", stop_command_ends_the_service_with_code_zero),
+        ("ControlPortIsBoundToLoopbackOnly", control_port_is_bound_to_loopback_only),
+        ("SecondInstanceExitsWithCodeOneBeforeTouchingTheRecord",
+         second_instance_exits_with_code_one_before_touching_the_record),
+        ("PortChangeWipesWhatTheOldLinkReported", port_change_wipes_what_the_old_link_reported),
+        ("GarbageDatagramsLeaveTheServiceRunningAndStoppable",
+         garbage_datagrams_leave_the_service_running_and_stoppable),
+    ])
+
+
+if __name__ == "__main__":
+    sys.exit(main())
