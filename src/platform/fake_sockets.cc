@@ -46,8 +46,8 @@ using Network = FakeSockets::Network;
 bool parseDotted(const char* text, uint32_t* address) {
   unsigned parts[4];
   char tail = 0;
-  if (std::sscanf(text, "%3u.%3u.%3u.%3u%c", &parts[0], &parts[1], &parts[2], &parts[3],
-                  &tail) != 4) {
+  if (std::sscanf(text, "%3u.%3u.%3u.%3u%c", &parts[0], &parts[1], &parts[2], &parts[3], &tail) !=
+      4) {
     return false;
   }
   uint32_t value = 0;
@@ -99,8 +99,7 @@ class FakeUdpSocket final : public UdpSocket {
     const auto* bytes = static_cast<const uint8_t*>(data);
     std::vector<uint8_t> payload(bytes, bytes + size);
     for (auto& [number, endpoint] : network_->sockets) {
-      const bool reaches = to.address == kBroadcastIpv4 ||
-                           endpoint.local.address == kAnyIpv4 ||
+      const bool reaches = to.address == kBroadcastIpv4 || endpoint.local.address == kAnyIpv4 ||
                            endpoint.local.address == to.address;
       if (endpoint.bound && endpoint.local.port == to.port && reaches) {
         endpoint.inbox.push_back(payload);

@@ -29,7 +29,7 @@ inline constexpr uint32_t outletCommand = 66145;
 struct ControlDatagram {
   uint32_t command = 0;
   int32_t argument = 0;
-  uint32_t length = 0;  // the length word as it arrived
+  uint32_t length = 0;   // the length word as it arrived
   bool hasText = false;  // the length word was 1 to 1024
   std::string text;      // the text bytes that arrived, at most `length`
 };

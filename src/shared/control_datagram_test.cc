@@ -11,15 +11,16 @@ namespace {
 std::vector<uint8_t> header(uint32_t command, uint32_t argument, uint32_t length) {
   std::vector<uint8_t> bytes;
   for (uint32_t word : {command, argument, length}) {
-    for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<uint8_t>(word >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+      bytes.push_back(static_cast<uint8_t>(word >> shift));
   }
   return bytes;
 }
 
 TEST(ControlDatagram, EncodesThreeBigEndianWordsThenTheText) {
   const std::vector<uint8_t> bytes = encodeControlDatagram(66145, 0x00010003, "ab");
-  const std::vector<uint8_t> expected = {0x00, 0x01, 0x02, 0x61, 0x00, 0x01, 0x00, 0x03,
-                                         0x00, 0x00, 0x00, 0x02, 'a',  'b'};
+  const std::vector<uint8_t> expected = {0x00, 0x01, 0x02, 0x61, 0x00, 0x01, 0x00,
+                                         0x03, 0x00, 0x00, 0x00, 0x02, 'a',  'b'};
   EXPECT_EQ(bytes, expected);
 
   const std::vector<uint8_t> negative = encodeControlDatagram(387, -2, nullptr);
@@ -68,7 +69,7 @@ TEST(ControlDatagram, LengthOutsideOneTo1024PassesNoText) {
     uint32_t length;
     bool hasText;
   };
-  const Case cases[] = {{0, false},    {1, true},           {1024, true},      {1025, false},
+  const Case cases[] = {{0, false},    {1, true},           {1024, true},       {1025, false},
                         {2000, false}, {0x80000000, false}, {0xFFFFFFFF, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.length);

@@ -52,7 +52,8 @@ void DatagramSender::closeSocket() {
 }
 
 int DatagramSender::resolve(const char* host, uint32_t* address) {
-  const std::string name = std::string(host == nullptr ? "127.0.0.1" : host).substr(0, kMaxHostLength);
+  const std::string name =
+      std::string(host == nullptr ? "127.0.0.1" : host).substr(0, kMaxHostLength);
   if (parseDottedIpv4(name.c_str(), address)) return 0;
   return sockets_.resolveHostName(name.c_str(), address);
 }

@@ -115,8 +115,8 @@ TEST(DottedIpv4, AcceptsOnlyFourDecimalPartsUpTo255) {
   EXPECT_EQ(address, kLoopbackIpv4);
   EXPECT_TRUE(parseDottedIpv4("255.255.255.255", &address));
   EXPECT_EQ(address, 0xFFFFFFFFu);
-  for (const char* bad : {"", "localhost", "1.2.3", "1.2.3.4.5", "256.0.0.1", "1.2.3.4 ", " 1.2.3.4",
-                          "1..2.3", "1.2.3.0004", "1.2.3.-4", "1.2.3.4x"}) {
+  for (const char* bad : {"", "localhost", "1.2.3", "1.2.3.4.5", "256.0.0.1", "1.2.3.4 ",
+                          " 1.2.3.4", "1..2.3", "1.2.3.0004", "1.2.3.-4", "1.2.3.4x"}) {
     EXPECT_FALSE(parseDottedIpv4(bad, &address)) << bad;
   }
 }

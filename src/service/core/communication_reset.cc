@@ -30,31 +30,30 @@ void resetCommunicationState(StatusRecord& live) {
   setText(live.idName, f.idName);
   setText(live.attDevice, f.attDevice);
 
-  for (auto field : {&StatusRecord::batteryStatus, &StatusRecord::secondsOnBattery,
-                     &StatusRecord::estMinutesRemaining, &StatusRecord::estChargeRemaining,
-                     &StatusRecord::batteryVoltage, &StatusRecord::batteryCurrent,
-                     &StatusRecord::batteryTemperature, &StatusRecord::inputLineBads,
-                     &StatusRecord::inputNumLines, &StatusRecord::outputSource,
-                     &StatusRecord::outputFrequency, &StatusRecord::outputNumLines,
-                     &StatusRecord::bypassFrequency, &StatusRecord::bypassNumLines,
-                     &StatusRecord::testResultsSummary, &StatusRecord::configOutputVA,
-                     &StatusRecord::configOutputPower}) {
+  for (auto field :
+       {&StatusRecord::batteryStatus, &StatusRecord::secondsOnBattery,
+        &StatusRecord::estMinutesRemaining, &StatusRecord::estChargeRemaining,
+        &StatusRecord::batteryVoltage, &StatusRecord::batteryCurrent,
+        &StatusRecord::batteryTemperature, &StatusRecord::inputLineBads,
+        &StatusRecord::inputNumLines, &StatusRecord::outputSource, &StatusRecord::outputFrequency,
+        &StatusRecord::outputNumLines, &StatusRecord::bypassFrequency,
+        &StatusRecord::bypassNumLines, &StatusRecord::testResultsSummary,
+        &StatusRecord::configOutputVA, &StatusRecord::configOutputPower}) {
     copyValue(live.*field, f.*field);
   }
-  for (auto lines : {&StatusRecord::inputFrequency, &StatusRecord::inputVoltage,
-                     &StatusRecord::inputCurrent, &StatusRecord::inputTruePower,
-                     &StatusRecord::outputVoltage, &StatusRecord::outputCurrent,
-                     &StatusRecord::outputPower, &StatusRecord::outputPercentLoad,
-                     &StatusRecord::bypassVoltage, &StatusRecord::bypassCurrent,
-                     &StatusRecord::bypassPower}) {
+  for (auto lines :
+       {&StatusRecord::inputFrequency, &StatusRecord::inputVoltage, &StatusRecord::inputCurrent,
+        &StatusRecord::inputTruePower, &StatusRecord::outputVoltage, &StatusRecord::outputCurrent,
+        &StatusRecord::outputPower, &StatusRecord::outputPercentLoad, &StatusRecord::bypassVoltage,
+        &StatusRecord::bypassCurrent, &StatusRecord::bypassPower}) {
     copyValues(live.*lines, f.*lines);
   }
-  for (auto param : {&StatusRecord::shutdownType, &StatusRecord::shutdownAfterDelay,
-                     &StatusRecord::startupAfterDelay, &StatusRecord::autoRestart,
-                     &StatusRecord::confInVolt, &StatusRecord::confInFreq,
-                     &StatusRecord::confOutVolt, &StatusRecord::confOutFreq,
-                     &StatusRecord::confLowBatt, &StatusRecord::confAudible,
-                     &StatusRecord::lowTransferVoltage, &StatusRecord::highTransferVoltage}) {
+  for (auto param :
+       {&StatusRecord::shutdownType, &StatusRecord::shutdownAfterDelay,
+        &StatusRecord::startupAfterDelay, &StatusRecord::autoRestart, &StatusRecord::confInVolt,
+        &StatusRecord::confInFreq, &StatusRecord::confOutVolt, &StatusRecord::confOutFreq,
+        &StatusRecord::confLowBatt, &StatusRecord::confAudible, &StatusRecord::lowTransferVoltage,
+        &StatusRecord::highTransferVoltage}) {
     copyValue((live.*param).value, (f.*param).value);
   }
   storeField(live.rebootWithDuration.value, f.rebootWithDuration.value);

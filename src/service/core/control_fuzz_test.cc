@@ -130,23 +130,24 @@ TEST(ControlFuzz, RandomDatagramsChangeOnlyWhatValidCommandsAsk) {
   int32_t lastMarker = -1;
   FakeClock clock;
   ControlListener listener(posixSockets(), clock, [](const char*) {});
-  ASSERT_EQ(listener.openListener(0, [&](uint32_t command, int32_t argument, const char* text) {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (command == kMarker) {
-      lastMarker = argument;
-      arrived.notify_all();
-      return;
-    }
-    seen.push_back({command, argument, text != nullptr});
-    handler.handle(command, argument, text);
-  }), 0);
+  ASSERT_EQ(listener.openListener(0,
+                                  [&](uint32_t command, int32_t argument, const char* text) {
+                                    std::lock_guard<std::mutex> lock(mutex);
+                                    if (command == kMarker) {
+                                      lastMarker = argument;
+                                      arrived.notify_all();
+                                      return;
+                                    }
+                                    seen.push_back({command, argument, text != nullptr});
+                                    handler.handle(command, argument, text);
+                                  }),
+            0);
   Ipv4Endpoint to;
   ASSERT_EQ(listener.listenerEndpoint(0, &to), 0);
   auto client = posixSockets().openUdp();
 
-  const uint32_t known[] = {369,  385,  386,  387,  388,  389,  401,   402,   403,   404, 405,
-                            406,  407,  408,  409,  410,  4096, 4118,  4132,  4178,  35152,
-                            66145, 66145, 66145};
+  const uint32_t known[] = {369, 385, 386, 387, 388,  389,  401,  402,  403,   404,   405,   406,
+                            407, 408, 409, 410, 4096, 4118, 4132, 4178, 35152, 66145, 66145, 66145};
   Model model;
   std::vector<uint8_t> bytes;
   for (int batch = 0; batch * kBatch < kDatagrams; ++batch) {
@@ -156,8 +157,9 @@ TEST(ControlFuzz, RandomDatagramsChangeOnlyWhatValidCommandsAsk) {
       if (bytes.size() >= kDatagramHeaderSize) {
         const uint32_t command =
             uniform(0, 9) < 7 ? known[uniform(0, std::size(known) - 1)] : uniform(0, 0xFFFFFFFF);
-        const uint32_t argument = command == outletCommand ? uniform(0, 4) << 16 | uniform(0, 0xFFFF)
-                                                           : uniform(0, 0xFFFFFFFF);
+        const uint32_t argument = command == outletCommand
+                                      ? uniform(0, 4) << 16 | uniform(0, 0xFFFF)
+                                      : uniform(0, 0xFFFFFFFF);
         const uint32_t kind = uniform(0, 3);
         const uint32_t length = kind < 2    ? static_cast<uint32_t>(bytes.size() - 12)
                                 : kind == 2 ? uniform(0, 2000)
@@ -175,7 +177,8 @@ TEST(ControlFuzz, RandomDatagramsChangeOnlyWhatValidCommandsAsk) {
     ASSERT_EQ(client->sendTo(to, marker.data(), marker.size()), 0);
     {
       std::unique_lock<std::mutex> lock(mutex);
-      ASSERT_TRUE(arrived.wait_for(lock, std::chrono::seconds(5), [&] { return lastMarker == batch; }))
+      ASSERT_TRUE(
+          arrived.wait_for(lock, std::chrono::seconds(5), [&] { return lastMarker == batch; }))
           << "batch " << batch << " did not arrive whole (seed " << seed << ")";
     }
     // The poll task's part: take what the batch queued.

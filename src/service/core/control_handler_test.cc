@@ -49,8 +49,8 @@ class ControlHandlerTest : public ::testing::Test {
 };
 
 TEST_F(ControlHandlerTest, UpsCommandsAreQueuedWithTheirArgumentUnchanged) {
-  const uint32_t commands[] = {369, 385, 386, 387, 388, 389, 401, 402, 403, 404,
-                               407, 408, 409, 410, 4132};
+  const uint32_t commands[] = {369, 385, 386, 387, 388, 389, 401, 402,
+                               403, 404, 407, 408, 409, 410, 4132};
   const int32_t arguments[] = {-3, 0, 1, INT32_MAX, INT32_MIN, 0x00010003, 600, -1};
   std::vector<std::pair<uint32_t, int32_t>> expected;
   for (uint32_t command : commands) {
@@ -68,9 +68,10 @@ TEST_F(ControlHandlerTest, UpsCommandsAreQueuedWithTheirArgumentUnchanged) {
 }
 
 TEST_F(ControlHandlerTest, UnknownCommandsAndTheNeighboursOfKnownOnesAreIgnored) {
-  for (uint32_t command : {0u, 1u, 368u, 370u, 384u, 390u, 400u, 405u, 406u, 411u, 4095u, 4097u,
-                           4117u, 4119u, 4131u, 4133u, 4177u, 4179u, 35104u, 35120u, 35136u,
-                           35151u, 35153u, 66144u, 66146u, 0x80000000u, 0xFFFFFFFFu}) {
+  for (uint32_t command :
+       {0u,     1u,     368u,   370u,   384u,   390u,   400u,   405u,        406u,
+        411u,   4095u,  4097u,  4117u,  4119u,  4131u,  4133u,  4177u,       4179u,
+        35104u, 35120u, 35136u, 35151u, 35153u, 66144u, 66146u, 0x80000000u, 0xFFFFFFFFu}) {
     handler_.handle(command, 1, nullptr);
   }
   EXPECT_TRUE(nothingHappened());

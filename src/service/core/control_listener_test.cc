@@ -37,8 +37,8 @@ class Inbox {
   // The first `count` datagrams; fails the test after five seconds.
   std::vector<Received> waitFor(std::size_t count) {
     std::unique_lock<std::mutex> lock(mutex_);
-    EXPECT_TRUE(arrived_.wait_for(lock, std::chrono::seconds(5),
-                                  [&] { return received_.size() >= count; }))
+    EXPECT_TRUE(
+        arrived_.wait_for(lock, std::chrono::seconds(5), [&] { return received_.size() >= count; }))
         << "only " << received_.size() << " of " << count << " arrived";
     return received_;
   }
@@ -51,7 +51,8 @@ class Inbox {
 
 std::vector<uint8_t> rawDatagram(uint32_t command, uint32_t argument, uint32_t length,
                                  const std::string& tail) {
-  std::vector<uint8_t> bytes = encodeControlDatagram(command, static_cast<int32_t>(argument), nullptr);
+  std::vector<uint8_t> bytes =
+      encodeControlDatagram(command, static_cast<int32_t>(argument), nullptr);
   for (int i = 0; i < 4; ++i) bytes[8 + i] = static_cast<uint8_t>(length >> (24 - 8 * i));
   bytes.insert(bytes.end(), tail.begin(), tail.end());
   return bytes;

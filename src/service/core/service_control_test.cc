@@ -67,7 +67,8 @@ TEST_F(ServiceControlTest, PortChangeReachesThePollTasksRingAndResetsTheServiceR
 
   sendToService(kPortsChangedCommand, 0);
   UpsCommand taken;
-  ASSERT_TRUE(eventually([&] { return service.control().upsCommandQueue().takeUpsCommand(&taken); }));
+  ASSERT_TRUE(
+      eventually([&] { return service.control().upsCommandQueue().takeUpsCommand(&taken); }));
   EXPECT_EQ(taken.command, kPortsChangedCommand);
   ASSERT_TRUE(eventually([&] { return saves == 1; }));
   EXPECT_EQ(loadField(service.record().alarmFlags), 0u);

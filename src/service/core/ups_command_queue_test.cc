@@ -21,7 +21,8 @@ TEST(UpsCommandQueue, PairsComeOutInOrderAcrossManyWraps) {
   int next = 0;
   for (int round = 0; round < 30; ++round) {
     const int burst = round % 7 + 1;
-    for (int i = 0; i < burst; ++i) ASSERT_EQ(queue.queueUpsCommand(400 + round, round * 100 + i), 0);
+    for (int i = 0; i < burst; ++i)
+      ASSERT_EQ(queue.queueUpsCommand(400 + round, round * 100 + i), 0);
     for (int i = 0; i < burst; ++i) {
       UpsCommand taken;
       ASSERT_TRUE(queue.takeUpsCommand(&taken));
