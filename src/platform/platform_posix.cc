@@ -10,6 +10,7 @@ Platform posixPlatform() {
   platform.ui = &posixUserInterface();
   platform.messages = &posixMessageLoop();
   platform.sockets = &posixSockets();
+  platform.files = &posixFileSystem();
   return platform;
 }
 

@@ -14,6 +14,7 @@ SystemInfo& posixSystemInfo();
 UserInterface& posixUserInterface();
 MessageLoop& posixMessageLoop();
 Sockets& posixSockets();
+FileSystem& posixFileSystem();
 
 // All of the above.
 Platform posixPlatform();

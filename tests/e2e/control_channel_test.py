@@ -1,5 +1,6 @@
-"""upskeeper's control port from outside: the stop command as a datagram to
-127.0.0.1:8828, the port bound to loopback only, one instance at a time."""
+"""upskeeper's control port from outside: the stop and save commands as
+datagrams to 127.0.0.1:8828, the port bound to loopback only, one instance at
+a time."""
 
 import argparse
 import os
@@ -108,6 +109,28 @@ def second_instance_exits_with_code_one_before_touching_the_record():
         second.cleanup()
 
 
+def save_command_writes_the_settings_file():
+    folder = started_service()
+    settings = os.path.join(folder.path, "kestrel.cfg")
+    try:
+        if os.path.exists(settings):
+            os.unlink(settings)
+        write_record("h", 75048, 45)  # systemDelay, as the shutdown page would
+        send(4096)
+        saved = wait_for(lambda: os.path.exists(settings) and os.path.getsize(settings) == 74968, 5)
+        check(saved, "no whole settings file after command 4096")
+        with open(settings, "rb") as image:
+            data = image.read()
+        # systemDelay lies in the sixth saved block, which starts at 74008
+        # and at 64 + 64 + 2 + 564 + 72128 bytes into the file.
+        offset = 64 + 64 + 2 + 564 + 72128 + (75048 - 74008)
+        check(struct.unpack_from("<h", data, offset)[0] == 45, "the saved systemDelay is not 45")
+    finally:
+        send(STOP_COMMAND)
+        exit_code(folder)
+        folder.cleanup()
+
+
 def main():
     global args
     parser = argparse.ArgumentParser()
@@ -119,6 +142,7 @@ def main():
         ("ControlPortIsBoundToLoopbackOnly", control_port_is_bound_to_loopback_only),
         ("SecondInstanceExitsWithCodeOneBeforeTouchingTheRecord",
          second_instance_exits_with_code_one_before_touching_the_record),
+        ("SaveCommandWritesTheSettingsFile", save_command_writes_the_settings_file),
     ])
 
 

@@ -18,9 +18,9 @@ void copyValue(int16_t& to, const int16_t& from) { storeField(to, from); }
 }  // namespace
 
 void resetCommunicationState(StatusRecord& live) {
-  // The start-up values have one home; take them from a fresh record.
+  // The start-up values have one home; take them from a fresh, zeroed record.
   const auto fresh = std::make_unique<StatusRecord>();
-  applyStartupValues(*fresh, RecordFacts{});
+  applyUpsStartValues(*fresh);
   const StatusRecord& f = *fresh;
 
   setText(live.manufacturer, f.manufacturer);

@@ -26,7 +26,7 @@ constexpr std::size_t kAlarmFlagsOffset = 484;
 
 TEST(CommunicationReset, OnlyLinkValuesGoBackAndAlarmFlagsBecomeZero) {
   auto startup = std::make_unique<StatusRecord>();
-  applyStartupValues(*startup, RecordFacts{"Linux", 1700000000, 5000, "host", "HOST"});
+  applyUpsStartValues(*startup);
 
   // Every byte holds something no start-up value has.
   auto live = std::make_unique<StatusRecord>();

@@ -41,7 +41,7 @@ struct Effects final : ControlActions {
 
 struct Side {
   Side() : record(std::make_unique<StatusRecord>()) {
-    applyStartupValues(*record, RecordFacts{"Linux", 1700000000, 0, "host", "HOST"});
+    applyUpsStartValues(*record);
     setText(record->model, "Old model");
     storeField(record->alarmFlags, 0x01000002u);
     handler.attachRecord(record.get());

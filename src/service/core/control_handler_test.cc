@@ -104,7 +104,7 @@ TEST_F(ControlHandlerTest, PortChangeQueuesTheReopenResetsTheLinkValuesThenSaves
   EXPECT_EQ(actions_.flagsAtSave.size(), 1u);
 
   auto record = std::make_unique<StatusRecord>();
-  applyStartupValues(*record, RecordFacts{});
+  applyUpsStartValues(*record);
   storeField(record->alarmFlags, 0x01080002u);
   setText(record->model, "Old UPS");
   storeField(record->upsport, 2);

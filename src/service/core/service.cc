@@ -1,7 +1,7 @@
 #include "service/core/service.h"
 
+#include "service/actions/message_catalogue.h"
 #include "service/core/os_version.h"
-#include "service/monitor/record_startup.h"
 #include "shared/record_access.h"
 
 namespace orvik {
@@ -9,7 +9,13 @@ namespace orvik {
 // Steps that belong to subsystems still being built are marked "Not yet:"
 // with what they do now.
 
-Service::Service(Platform platform) : platform_(platform), control_(platform) {}
+Service::Service(Platform platform) : platform_(platform), control_(platform) {
+  // Datagrams may arrive before the settings file exists; they save nothing then.
+  control_.actions().saveSettingsHook = [this] {
+    if (SettingsFile* settings = settingsForControl_.load()) settings->saveSettings();
+  };
+  // Not yet: the timed outlet switch-off (outletSwitchOffHook) of the action queues.
+}
 
 Service::~Service() = default;
 
@@ -21,18 +27,21 @@ int Service::serviceStart(const std::string& programFilePath) {
   // Time-zone data is loaded by the clock backend; no socket library needs starting here.
   programDirectory_ = programDirectoryOf(programFilePath);
 
-  // Not yet: the message catalogue; start-up continues as if it had loaded.
+  if (loadCatalogue(programDirectory_.c_str()) == 0) {
+    failStart("Error finding message file.");
+    return 0;
+  }
   if (control_.openListener() != 0) {
-    // Not yet: the text of catalogue message 304.
-    failStart("The control port could not be opened; is the service running already?");
+    failStart(catalogueText(304).chars());
     return 0;
   }
   // Not yet: the five action queues.
 
   if (setUpRecord() == 0) {
-    failStart("The shared status record could not be set up.");
+    failStart(catalogueText(302).chars());
     return 0;
   }
+  settingsForControl_ = settings_.get();
   control_.attachRecord(&record());
   if (osVersionClass(*platform_.system) < kNtFamily) platform_.system->registerServiceProcess();
 
@@ -44,16 +53,20 @@ int Service::serviceStart(const std::string& programFilePath) {
 int Service::setUpRecord() {
   mapping_ = RecordMapping::createOrOpen(*platform_.sharedMemory);
   if (!mapping_) return 0;
-  applyStartupValues(record(), gatherRecordFacts(platform_));
-  // Not yet: default event actions, file paths and the saved settings.
+  settings_ = std::make_unique<SettingsFile>(record(), platform_);
+  startupFiles_ =
+      initialiseRecord(record(), platform_, processCatalogue(), programDirectory_, *settings_);
+  eventLog_ = std::make_unique<EventLog>(record(), *platform_.clock, *platform_.files);
+  // Not yet: the scheduler; the bookkeeping runs without it.
+  monitor_ = std::make_unique<EventMonitor>(record(), *platform_.clock, *eventLog_,
+                                            processCatalogue(), actionQueues_, nullptr);
   return 1;
 }
 
 void Service::initialiseTasks() {
-  // Not yet: the steps of the poll cycle and event detection; these two
-  // tasks run empty passes until those arrive.
+  // Not yet: the step of the poll cycle; the poll task runs empty passes.
   initialiseTask(tasks_[kPollTask], [] {}, 100);
-  initialiseTask(tasks_[kMonitorTask], [] {}, 100);
+  initialiseTask(tasks_[kMonitorTask], [this] { monitor_->monitorStep(); }, 100);
   // Not yet: the action queues; until they exist the workers have nothing to
   // serve and stay in their idle pause.
   for (int id = kBroadcastWorker; id <= kShutdownWorker; ++id) {
@@ -67,10 +80,12 @@ void Service::startTasks() { tasks_.start(*platform_.clock); }
 void Service::serviceStop() {
   if (!mapping_) return;
   setFlagBit(record().alarmFlags, kServiceRunningBit, false);
-  // Not yet: event 124 "Service stopped" is raised here once events exist.
+  monitor_->raiseEvent(kRecovery, kServiceRunningBit);
   pollingStopped = 1;
-  tasks_.stopAll(*platform_.clock);
-  // Not yet: free the catalogue and close the serial port.
+  // A task still running after the wait may yet read the catalogue; the
+  // process ends right after and frees it then.
+  if (tasks_.stopAll(*platform_.clock)) freeCatalogue();
+  // Not yet: close the serial port.
   control_.closeListeners();
   // Not yet: free the protocol tables.
   platform_.sharedMemory->removeName(kRecordName);

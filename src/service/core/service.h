@@ -10,6 +10,10 @@
 #include "platform/platform.h"
 #include "service/core/control_channel.h"
 #include "service/core/task_set.h"
+#include "service/monitor/event_log.h"
+#include "service/monitor/event_monitor.h"
+#include "service/monitor/record_startup.h"
+#include "service/monitor/settings_file.h"
 #include "shared/record_mapping.h"
 
 namespace orvik {
@@ -35,6 +39,11 @@ class Service {
   const std::string& programDirectory() const { return programDirectory_; }
   TaskSet& tasks() { return tasks_; }
   ControlChannel& control() { return control_; }
+  // Valid once serviceStart has succeeded.
+  SettingsFile& settings() { return *settings_; }
+  EventMonitor& monitor() { return *monitor_; }
+  // The paths of "ident.ini" and "event.ini", for the poll cycle.
+  const StartupFiles& startupFiles() const { return startupFiles_; }
   // Read by the poll task: set once the service stops or shuts down.
   std::atomic<int32_t> pollingStopped{0};
 
@@ -43,10 +52,23 @@ class Service {
   int setUpRecord();
   void initialiseTasks();
 
+  // Not yet: the action queues; until they exist raised events are logged
+  // and offered to nobody.
+  class UnqueuedEvents final : public EventSink {
+   public:
+    void enqueueAction(ActionQueueId, EventAction&, int, int64_t) override {}
+  };
+
   Platform platform_;
   std::string programDirectory_ = ".\\";
   std::unique_ptr<RecordMapping> mapping_;
+  std::unique_ptr<SettingsFile> settings_;
+  std::unique_ptr<EventLog> eventLog_;
+  UnqueuedEvents actionQueues_;
+  std::unique_ptr<EventMonitor> monitor_;
+  StartupFiles startupFiles_;
   TaskSet tasks_;
+  std::atomic<SettingsFile*> settingsForControl_{nullptr};
   ControlChannel control_;  // after the record: its thread may reset it
 };
 

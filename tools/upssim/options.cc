@@ -1,0 +1,162 @@
+#include "options.h"
+
+#include "control.h"
+
+namespace orvik::upssim {
+
+namespace {
+
+bool parseClient(const std::vector<std::string>& args, Options* o, std::string* error) {
+  o->client = true;
+  size_t i = 1;
+  for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
+    if (args[i] == "--socket" && i + 1 < args.size()) {
+      o->clientSocket = args[++i];
+    } else if (args[i] == "--help") {
+      o->help = true;
+      return true;
+    } else {
+      *error = "ctl: unknown or incomplete option " + args[i];
+      return false;
+    }
+  }
+  for (; i < args.size(); ++i) {
+    if (!o->clientCommand.empty()) o->clientCommand += ' ';
+    o->clientCommand += args[i];
+  }
+  if (o->clientSocket.empty()) {
+    *error = "ctl: --socket PATH is required";
+    return false;
+  }
+  if (o->clientCommand.empty()) {
+    *error = "ctl: no command given";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool parseOptions(const std::vector<std::string>& args, Options* o, std::string* error) {
+  if (!args.empty() && args[0] == "ctl") return parseClient(args, o, error);
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      o->help = true;
+      return true;
+    }
+    if (a == "--quiet") {
+      o->quiet = true;
+      continue;
+    }
+    if (i + 1 >= args.size()) {
+      *error = "unknown or incomplete option " + a;
+      return false;
+    }
+    const std::string& value = args[++i];
+    if (a == "--protocol") {
+      if (value.size() != 1 || value[0] < '1' || value[0] > '9') {
+        *error = "--protocol takes a number from 1 to 9, not " + value;
+        return false;
+      }
+      o->protocol = value[0] - '0';
+    } else if (a == "--link") {
+      o->linkPath = value;
+    } else if (a == "--ctl") {
+      o->controlPath = value;
+    } else if (a == "--log") {
+      o->logPath = value;
+    } else if (a == "--set") {
+      if (value.find('=') == std::string::npos) {
+        *error = "--set takes NAME=VALUE, not " + value;
+        return false;
+      }
+      o->settings.push_back(value);
+    } else {
+      *error = "unknown option " + a;
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string helpText() {
+  return R"(upssim: a simulated UPS on a pseudo-terminal.
+
+Usage:
+  upssim [--protocol N] [--link PATH] [--ctl PATH] [--log PATH] [--quiet]
+         [--set NAME=VALUE]...
+  upssim ctl --socket PATH COMMAND [WORD]...
+  upssim --help
+
+upssim opens a pseudo-terminal in raw mode, prints its device path on
+standard output (one line) and answers on it as a UPS of the chosen protocol
+until it gets SIGINT or SIGTERM. The line speed a host sets is ignored.
+
+Options:
+  --protocol N      protocol number 1 to 9 (default 3):
+                      1     binary: 01 -> 16-byte status frame, 03 test,
+                            04 hi lo restore minutes, B9/BA mode,
+                            BC mm ss switch-off (seconds above 59: cancel)
+                      2-4   "Q1" text, commands end with CR: Q1, I, F, OI,
+                            T, TL, T<nn>, CT, Q, S<n>[R<mmmm>], C,
+                            O<nn>ON, O<nn>OFF. The "Q1" reply is 45 bytes
+                            for 2, 47 for 3, 56 for 4; "OI" is answered
+                            "#..." by 3, "(..." by 4, not at all by 2
+                      5-9   two-letter text, commands end with CR LF; the
+                            "IS" version tells them apart: 5 "T2.10",
+                            6 "B2.05", 7 "C1.02", 8 "B1.07", 9 "B3.01"
+  --link PATH       also make PATH a symbolic link to the device (for a
+                    platform.ini line COM1=PATH); removed on exit
+  --ctl PATH        listen for control commands on a Unix stream socket
+  --log PATH        append log lines to PATH (they also go to standard
+                    error unless --quiet)
+  --quiet           no log lines on standard error
+  --set NAME=VALUE  start-up value, as the control command "set NAME VALUE";
+                    may be repeated
+
+ctl: sends one control command to a running upssim and prints the answer;
+exit status 0 for "ok ...", 1 otherwise. Example:
+  upssim ctl --socket /tmp/ups.sock power fail
+
+)" + controlHelp() +
+         R"(
+Replies (default state shown):
+  Q1   "(230.0 230.0 230.0 025 50.0 26.0 25.0 00001001\r" (protocol 3): input V,
+       input V before the last failure, output V, load %, input Hz, battery V
+       (whole battery; per cell above 48 V nominal), deg C, then status digits:
+       utility fail, battery low, boost/trim, UPS fault, line-interactive (1),
+       test running, shutdown pending, beeper. Protocol 2 stops after the
+       sixth digit; protocol 4 adds " 0" + overload twice + "00000".
+  I    "#" manufacturer (15) " " model (10) " " version (10) "\r"
+  F    "#230.0 004 24.00 50.0\r": rated V, rated A, battery V, Hz
+  OI   "#0211\r" (protocol 4: "(0211\r"): outlet count, one digit per outlet
+  O<nn>ON|OFF  "#ACK\r", or "#NAK\r" for a missing outlet; Q1 other commands
+       are not answered
+  two-letter: the value, then CR LF; voltages on a 120 V scale (divided by
+       nominal / 180 + 1), frequencies in 0.1 Hz, battery voltages in 0.1 V;
+       settings and actions are echoed, refused values get no answer
+  binary 01: load %, charge %, input V/2, output V/2, input Hz, 0, output Hz,
+       0, 0, status, status, "O"|"K", model/voltage code, 0, 0, 31 (hex)
+
+Behaviour:
+  A command sent without its line end ("C", "Ct1", "Cs-000001") counts as
+  complete after 250 ms of silence. Unknown commands get no answer. Host
+  shutdowns switch the output off after the delay; it comes back after the
+  restore time (with mains present), or without a restore time when mains
+  returns after a failure. "C" (Q1) also brings an output switched off by a
+  shutdown back, at least 10 s after it went off. Times the protocol gives in
+  minutes last minute-seconds seconds each. On battery the charge falls with
+  the load; at 0 % the output goes off until mains returns.
+
+Log (one line each, flushed):
+  <monotonic s.mmm> <UTC wall time> <kind> <text>
+  kinds: rx (command bytes as received, escaped, then what it was),
+         tx (reply bytes as sent), state (a change of the UPS),
+         ctl (control command -> answer), info (start and stop)
+  e.g.  8412.907 2024-05-01T10:20:30.123Z rx "Q1\r" status
+  The monotonic time is CLOCK_MONOTONIC, comparable with other processes.
+)";
+}
+
+}  // namespace orvik::upssim
