@@ -10,6 +10,7 @@
 
 #include "platform/fake_clock.h"
 #include "platform/fake_serial_port.h"
+#include "platform/fake_sockets.h"
 #include "platform/platform.h"
 
 namespace orvik {
@@ -85,6 +86,7 @@ struct FakePlatform {
   FakeSystemInfo system;
   FakeUserInterface ui;
   FakeMessageLoop messages;
+  FakeSockets sockets;
   FakeFileSystem files;
   FakeSerialPorts serial{clock};
 
@@ -95,6 +97,7 @@ struct FakePlatform {
     p.system = &system;
     p.ui = &ui;
     p.messages = &messages;
+    p.sockets = &sockets;
     p.files = &files;
     p.serial = &serial;
     return p;

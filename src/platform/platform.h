@@ -7,6 +7,7 @@
 #include "platform/message_loop.h"
 #include "platform/serial_port.h"
 #include "platform/shared_memory.h"
+#include "platform/sockets.h"
 #include "platform/system_info.h"
 #include "platform/user_interface.h"
 
@@ -18,6 +19,7 @@ struct Platform {
   SystemInfo* system = nullptr;
   UserInterface* ui = nullptr;
   MessageLoop* messages = nullptr;
+  Sockets* sockets = nullptr;
   FileSystem* files = nullptr;
   SerialPorts* serial = nullptr;
 };

@@ -14,6 +14,7 @@ SharedMemory& posixSharedMemory();
 SystemInfo& posixSystemInfo();
 UserInterface& posixUserInterface();
 MessageLoop& posixMessageLoop();
+Sockets& posixSockets();
 FileSystem& posixFileSystem();
 SerialPorts& posixSerialPorts();
 

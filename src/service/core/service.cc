@@ -9,7 +9,13 @@ namespace orvik {
 // Steps that belong to subsystems still being built are marked "Not yet:"
 // with what they do now.
 
-Service::Service(Platform platform) : platform_(platform) {}
+Service::Service(Platform platform) : platform_(platform), control_(platform) {
+  // Datagrams may arrive before the settings file exists; they save nothing then.
+  control_.actions().saveSettingsHook = [this] {
+    if (SettingsFile* settings = settingsForControl_.load()) settings->saveSettings();
+  };
+  // Not yet: the timed outlet switch-off (outletSwitchOffHook) of the action queues.
+}
 
 Service::~Service() = default;
 
@@ -25,13 +31,18 @@ int Service::serviceStart(const std::string& programFilePath) {
     failStart("Error finding message file.");
     return 0;
   }
-  // Not yet: the control listener on UDP port 8828 (box 304 on failure).
+  if (control_.openListener() != 0) {
+    failStart(catalogueText(304).chars());
+    return 0;
+  }
   // Not yet: the five action queues.
 
   if (setUpRecord() == 0) {
     failStart(catalogueText(302).chars());
     return 0;
   }
+  settingsForControl_ = settings_.get();
+  control_.attachRecord(&record());
   if (osVersionClass(*platform_.system) < kNtFamily) platform_.system->registerServiceProcess();
 
   // Not yet: the UPS serial port.
@@ -74,7 +85,9 @@ void Service::serviceStop() {
   // A task still running after the wait may yet read the catalogue; the
   // process ends right after and frees it then.
   if (tasks_.stopAll(*platform_.clock)) freeCatalogue();
-  // Not yet: close the serial port and sockets, free the protocol tables.
+  // Not yet: close the serial port.
+  control_.closeListeners();
+  // Not yet: free the protocol tables.
   platform_.sharedMemory->removeName(kRecordName);
 }
 

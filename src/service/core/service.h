@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "service/core/control_channel.h"
 #include "service/core/task_set.h"
 #include "service/monitor/event_log.h"
 #include "service/monitor/event_monitor.h"
@@ -37,6 +38,7 @@ class Service {
   StatusRecord& record() { return mapping_->record(); }
   const std::string& programDirectory() const { return programDirectory_; }
   TaskSet& tasks() { return tasks_; }
+  ControlChannel& control() { return control_; }
   // Valid once serviceStart has succeeded.
   SettingsFile& settings() { return *settings_; }
   EventMonitor& monitor() { return *monitor_; }
@@ -66,6 +68,8 @@ class Service {
   std::unique_ptr<EventMonitor> monitor_;
   StartupFiles startupFiles_;
   TaskSet tasks_;
+  std::atomic<SettingsFile*> settingsForControl_{nullptr};
+  ControlChannel control_;  // after the record: its thread may reset it
 };
 
 }  // namespace orvik
