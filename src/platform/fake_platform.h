@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/fake_clock.h"
+#include "platform/fake_serial_port.h"
 #include "platform/platform.h"
 
 namespace orvik {
@@ -72,6 +73,7 @@ struct FakePlatform {
   FakeSystemInfo system;
   FakeUserInterface ui;
   FakeMessageLoop messages;
+  FakeSerialPorts serial{clock};
 
   Platform platform() {
     Platform p;
@@ -80,6 +82,7 @@ struct FakePlatform {
     p.system = &system;
     p.ui = &ui;
     p.messages = &messages;
+    p.serial = &serial;
     return p;
   }
 };

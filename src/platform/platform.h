@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "platform/message_loop.h"
+#include "platform/serial_port.h"
 #include "platform/shared_memory.h"
 #include "platform/system_info.h"
 #include "platform/user_interface.h"
@@ -16,6 +17,7 @@ struct Platform {
   SystemInfo* system = nullptr;
   UserInterface* ui = nullptr;
   MessageLoop* messages = nullptr;
+  SerialPorts* serial = nullptr;
 };
 
 }  // namespace orvik

@@ -9,6 +9,7 @@ Platform posixPlatform() {
   platform.system = &posixSystemInfo();
   platform.ui = &posixUserInterface();
   platform.messages = &posixMessageLoop();
+  platform.serial = &posixSerialPorts();
   return platform;
 }
 

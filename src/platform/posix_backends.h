@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/platform_ini.h"
 
 namespace orvik {
 
@@ -13,6 +14,7 @@ SharedMemory& posixSharedMemory();
 SystemInfo& posixSystemInfo();
 UserInterface& posixUserInterface();
 MessageLoop& posixMessageLoop();
+SerialPorts& posixSerialPorts();
 
 // All of the above.
 Platform posixPlatform();
@@ -20,6 +22,14 @@ Platform posixPlatform();
 // Group that may read and write shared blocks besides their owner; empty
 // keeps the creator's own group.
 void setSharedMemoryGroup(const std::string& group);
+// The file that maps port names onto devices ("COM1=/dev/ttyUSB0"); it is
+// read at every open, so an edited mapping takes effect when the port is
+// opened again. Without it, or for names it does not set, "COMn" is
+// /dev/ttyS<n-1>.
+void setSerialDeviceFile(const std::string& iniPath);
+// The device path behind a port name: "" for a name that is not "COMn" with
+// n from 1.
+std::string serialDevicePath(const PlatformIni& ini, const std::string& name);
 // From now on SIGTERM and SIGINT post kClose to the message loop. Call before
 // any other thread starts, so that every thread inherits the blocked signals.
 void closeOnTerminationSignals(MessageLoop& loop);
