@@ -1,0 +1,116 @@
+// What the decoder and command tests share: a record with the service's
+// start-up values for the fields the decoder writes, a fake clock, a
+// LinkContext over them with the tables of one protocol, and a reply
+// buffer sized exactly to the reply, so that a read past its end shows up
+// under the address sanitizer. Only tests include this.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/fake_clock.h"
+#include "service/link/link_context.h"
+#include "service/link/protocol_tables.h"
+#include "service/link/reply_decoder.h"
+#include "shared/record_access.h"
+#include "shared/status_record.h"
+
+namespace orvik::link_test {
+
+inline std::string repositoryFile(const std::string& relative) {
+  std::string here = __FILE__;
+  return here.substr(0, here.rfind("src/service/link/")) + relative;
+}
+
+// The start-up values of the fields reply decoding touches.
+inline void applyDecoderStartValues(StatusRecord& r) {
+  std::memset(&r, 0, sizeof r);
+  setText(r.agentSoftwareVersion, "1.0");
+  setText(r.idName, "UPS");
+  setText(r.attDevice, "NA");
+  for (int16_t* f : {&r.batteryStatus, &r.estMinutesRemaining, &r.estChargeRemaining,
+                     &r.batteryVoltage, &r.batteryCurrent, &r.batteryTemperature,
+                     &r.bypassFrequency, &r.configOutputVA, &r.configOutputPower}) {
+    *f = kNotAvailable;
+  }
+  for (int i = 0; i < 3; ++i) {
+    for (int16_t* f : {r.inputFrequency, r.inputVoltage, r.inputCurrent, r.inputTruePower,
+                       r.outputVoltage, r.outputCurrent, r.outputPower, r.outputPercentLoad,
+                       r.bypassVoltage, r.bypassCurrent, r.bypassPower}) {
+      f[i] = kNotAvailable;
+    }
+  }
+  r.inputNumLines = 1;
+  r.outputNumLines = 1;
+  r.outputSource = 3;
+  r.alarmFlags = 0x01000000;
+  r.testSpinLock = 1;
+  r.testResultsSummary = 6;
+  for (Param* p : {&r.confInVolt, &r.confInFreq, &r.confOutVolt, &r.confOutFreq, &r.confLowBatt,
+                   &r.confAudible, &r.lowTransferVoltage, &r.highTransferVoltage}) {
+    p->value = kNotAvailable;
+  }
+  r.shutdownType.value = 1;
+  r.shutdownAfterDelay.value = -1;
+  r.rebootWithDuration.value = -1;
+  r.startupAfterDelay.value = -1;
+  r.autoRestart.value = 2;
+  r.serviceFlags = 71;
+}
+
+// A reply in a heap block of exactly its own length.
+class ExactReply {
+ public:
+  explicit ExactReply(std::string_view bytes)
+      : size_(bytes.size()), data_(new char[bytes.empty() ? 1 : bytes.size()]) {
+    std::memcpy(data_.get(), bytes.data(), bytes.size());
+  }
+  std::string_view view() const { return {data_.get(), size_}; }
+
+ private:
+  std::size_t size_;
+  std::unique_ptr<char[]> data_;
+};
+
+struct LinkFixture {
+  std::unique_ptr<StatusRecord> owned = std::make_unique<StatusRecord>();
+  StatusRecord& record = *owned;
+  FakeClock clock;
+  ProtocolTables tables;
+  LinkContext ctx;
+
+  explicit LinkFixture(int protocol) {
+    applyDecoderStartValues(record);
+    ctx.record = &record;
+    ctx.clock = &clock;
+    ctx.identPath = repositoryFile("data/ident.ini");
+    buildProtocolTables(protocol, tables, ctx.protocolFamily, ctx.protocolVariant, &record);
+  }
+
+  // The command of groups 1 to 3 with this command text.
+  const CommandRecord& command(std::string_view text) const {
+    for (int g = 1; g <= 3; ++g) {
+      for (int i = 1; const CommandRecord* c = tables.group(g).command(i); ++i) {
+        if (text == c->commandText) return *c;
+      }
+    }
+    ADD_FAILURE() << "no command " << text;
+    return tables.groups[0].commands[0];
+  }
+
+  int decode(const CommandRecord& command, std::string_view bytes) {
+    ExactReply reply(bytes);
+    return decodeReply(ctx, reply.view().substr(command.startColumn - 1), command, reply.view());
+  }
+  int decode(std::string_view commandText, std::string_view bytes) {
+    return decode(command(commandText), bytes);
+  }
+
+  bool alarmBit(unsigned bit) const { return (record.alarmFlags >> bit) & 1; }
+};
+
+}  // namespace orvik::link_test
