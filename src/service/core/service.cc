@@ -9,7 +9,7 @@ namespace orvik {
 // Steps that belong to subsystems still being built are marked "Not yet:"
 // with what they do now.
 
-Service::Service(Platform platform) : platform_(platform) {}
+Service::Service(Platform platform) : platform_(platform), serialLink_(platform) {}
 
 Service::~Service() = default;
 
@@ -31,7 +31,13 @@ int Service::serviceStart(const std::string& programFilePath) {
   }
   if (osVersionClass(*platform_.system) < kNtFamily) platform_.system->registerServiceProcess();
 
-  // Not yet: the UPS serial port.
+  // A port that cannot be opened shows up later as lost communication.
+  serialLink_.openPort(kUpsSlot, loadField(record().upsport));
+  // Not yet: UPS commands from the control channel; until the command ring
+  // exists no command waits for the poll task.
+  pollCycle_ = std::make_unique<PollCycle>(serialLink_, *platform_.clock, record(),
+                                           programDirectory_ + "ident.ini", pollingStopped,
+                                           TakeQueuedCommand{});
   initialiseTasks();
   return 1;
 }
@@ -45,9 +51,8 @@ int Service::setUpRecord() {
 }
 
 void Service::initialiseTasks() {
-  // Not yet: the steps of the poll cycle and event detection; these two
-  // tasks run empty passes until those arrive.
-  initialiseTask(tasks_[kPollTask], [] {}, 100);
+  initialiseTask(tasks_[kPollTask], [this] { pollCycle_->pollStep(); }, 100);
+  // Not yet: event detection; the monitor task runs empty passes until it arrives.
   initialiseTask(tasks_[kMonitorTask], [] {}, 100);
   // Not yet: the action queues; until they exist the workers have nothing to
   // serve and stay in their idle pause.
@@ -65,8 +70,9 @@ void Service::serviceStop() {
   // Not yet: event 124 "Service stopped" is raised here once events exist.
   pollingStopped = 1;
   tasks_.stopAll(*platform_.clock);
-  // Not yet: free the catalogue, close the serial port and sockets, free the
-  // protocol tables.
+  // The protocol tables are values inside the poll cycle and need no freeing.
+  serialLink_.closePort(kUpsSlot);
+  // Not yet: free the catalogue, close the sockets.
   platform_.sharedMemory->removeName(kRecordName);
 }
 

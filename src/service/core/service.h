@@ -9,6 +9,8 @@
 
 #include "platform/platform.h"
 #include "service/core/task_set.h"
+#include "service/link/poll_cycle.h"
+#include "service/link/serial_link.h"
 #include "shared/record_mapping.h"
 
 namespace orvik {
@@ -44,6 +46,8 @@ class Service {
   Platform platform_;
   std::string programDirectory_ = ".\\";
   std::unique_ptr<RecordMapping> mapping_;
+  SerialLink serialLink_;
+  std::unique_ptr<PollCycle> pollCycle_;
   TaskSet tasks_;
 };
 
