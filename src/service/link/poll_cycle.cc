@@ -33,13 +33,12 @@ PollCycle::PollCycle(SerialLink& link, Clock& clock, StatusRecord& record, std::
   ctx_.identPath = std::move(identPath);
   // The serial layer wants room for its terminating NUL; command replies
   // are read into a buffer of exactly their maximum length.
-  upsExchange_ = [this](const uint8_t* bytes, int count, int byteDelayMs, int settleMs,
-                        char* reply, int* replyCount, int terminator, int maxLength,
-                        int timeoutMs) {
+  upsExchange_ = [this](const uint8_t* bytes, int count, int byteDelayMs, int settleMs, char* reply,
+                        int* replyCount, int terminator, int maxLength, int timeoutMs) {
     std::string buffer(std::max(maxLength, 0) + 1, '\0');
-    const int result = link_.serialTransaction(reinterpret_cast<const char*>(bytes), count,
-                                               byteDelayMs, settleMs, buffer.data(), replyCount,
-                                               terminator, maxLength, timeoutMs);
+    const int result =
+        link_.serialTransaction(reinterpret_cast<const char*>(bytes), count, byteDelayMs, settleMs,
+                                buffer.data(), replyCount, terminator, maxLength, timeoutMs);
     *replyCount = std::clamp(*replyCount, 0, std::max(maxLength, 0));
     std::memcpy(reply, buffer.data(), *replyCount);
     return result;

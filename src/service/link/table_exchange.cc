@@ -134,15 +134,13 @@ int exchangeAndDecode(SerialLink& link, const ProbeSettings& settings, LinkConte
   } else {
     const std::string bytes = commandBytes(record);
     const std::string_view terminatorText = fixedText(record.commandTerminator);
-    const int terminator = terminatorText.empty()
-                               ? kNoTerminator
-                               : static_cast<signed char>(terminatorText.back());
+    const int terminator =
+        terminatorText.empty() ? kNoTerminator : static_cast<signed char>(terminatorText.back());
     const int maxLength = record.replyLength < 0 ? kUnknownReplyMaximum : record.replyLength;
     reply = readReply(link, settings, bytes, terminator, maxLength);
     if (reply.empty()) return 1;
-    const bool valid = ctx.protocolFamily == kFamilyBinary
-                           ? validBinaryReply(ctx, reply, &decode)
-                           : validTextReply(record, reply);
+    const bool valid = ctx.protocolFamily == kFamilyBinary ? validBinaryReply(ctx, reply, &decode)
+                                                           : validTextReply(record, reply);
     if (!valid) return 1;
     if (!decode) return 0;
   }
