@@ -7,8 +7,9 @@ namespace {
 
 // The speeds every serial driver offers; others are refused, as a real one may.
 bool standardSpeed(uint32_t baud) {
-  static constexpr uint32_t kSpeeds[] = {50,   75,   110,  134,   150,   200,   300,   600,   1200,
-                                         1800, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
+  static constexpr uint32_t kSpeeds[] = {50,   75,    110,   134,   150,    200,
+                                         300,  600,   1200,  1800,  2400,   4800,
+                                         9600, 19200, 38400, 57600, 115200, 230400};
   return std::find(std::begin(kSpeeds), std::end(kSpeeds), baud) != std::end(kSpeeds);
 }
 

@@ -92,8 +92,8 @@ class FakeSerialDevice {
   mutable std::mutex mutex_;
   bool present_ = true;
   int generation_ = 0;  // moves on every unplug, which kills the ports opened before
-  int openPorts_ = 0;  // port objects alive
-  int openNow_ = 0;    // of those, ports of the device as it is plugged in now
+  int openPorts_ = 0;   // port objects alive
+  int openNow_ = 0;     // of those, ports of the device as it is plugged in now
   int writeCalls_ = 0;
   std::set<int> failingWrites_;
   std::vector<Pending> pending_;  // ordered by time

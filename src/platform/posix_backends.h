@@ -22,10 +22,10 @@ Platform posixPlatform();
 // Group that may read and write shared blocks besides their owner; empty
 // keeps the creator's own group.
 void setSharedMemoryGroup(const std::string& group);
-// The file that maps port names onto devices ("COM1=/dev/ttyUSB0"); it is
-// read at every open, so an edited mapping takes effect when the port is
-// opened again. Without it, or for names it does not set, "COMn" is
-// /dev/ttyS<n-1>.
+// The file that maps port names onto devices ("COM1=/dev/ttyUSB0"), by
+// default "platform.ini" beside the program; "" for none. It is read at every
+// open, so an edited mapping takes effect when the port is opened again. For
+// names it does not set, "COMn" is /dev/ttyS<n-1>.
 void setSerialDeviceFile(const std::string& iniPath);
 // The device path behind a port name: "" for a name that is not "COMn" with
 // n from 1.

@@ -26,7 +26,8 @@ class SerialPortContract : public ::testing::Test {
     std::string got;
     unsigned char buffer[64];
     while (got.size() < count && port.waitReadable(1000)) {
-      const int n = port.read(buffer, static_cast<int>(std::min(sizeof buffer, count - got.size())));
+      const int n =
+          port.read(buffer, static_cast<int>(std::min(sizeof buffer, count - got.size())));
       if (n < 0) break;
       got.append(reinterpret_cast<char*>(buffer), static_cast<size_t>(n));
     }

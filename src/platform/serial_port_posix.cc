@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <mutex>
+#include <optional>
 
 #include "platform/posix_backends.h"
 
@@ -73,10 +74,18 @@ class PosixSerialPort final : public SerialPort {
       if (s.code == cfgetospeed(&t)) out->baudRate = s.baud;
     }
     switch (t.c_cflag & CSIZE) {
-      case CS5: out->dataBits = 5; break;
-      case CS6: out->dataBits = 6; break;
-      case CS7: out->dataBits = 7; break;
-      default: out->dataBits = 8; break;
+      case CS5:
+        out->dataBits = 5;
+        break;
+      case CS6:
+        out->dataBits = 6;
+        break;
+      case CS7:
+        out->dataBits = 7;
+        break;
+      default:
+        out->dataBits = 8;
+        break;
     }
     if ((t.c_cflag & PARENB) == 0) {
       out->parity = Parity::kNone;
@@ -90,8 +99,8 @@ class PosixSerialPort final : public SerialPort {
     ioctl(fd_, TIOCMGET, &lines);
     out->dtrControl = (lines & TIOCM_DTR) ? kLineEnable : kLineDisable;
     out->rtsControl = (t.c_cflag & CRTSCTS) ? kLineHandshake
-                      : (lines & TIOCM_RTS)  ? kLineEnable
-                                             : kLineDisable;
+                      : (lines & TIOCM_RTS) ? kLineEnable
+                                            : kLineDisable;
     return true;
   }
 
@@ -109,11 +118,20 @@ class PosixSerialPort final : public SerialPort {
     t.c_cflag = (t.c_cflag & ~CSIZE) | kSizes[settings.dataBits - 5];
     t.c_cflag &= ~(PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     switch (settings.parity) {
-      case Parity::kNone: break;
-      case Parity::kOdd: t.c_cflag |= PARENB | PARODD; break;
-      case Parity::kEven: t.c_cflag |= PARENB; break;
-      case Parity::kMark: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-      case Parity::kSpace: t.c_cflag |= PARENB | CMSPAR; break;
+      case Parity::kNone:
+        break;
+      case Parity::kOdd:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+      case Parity::kEven:
+        t.c_cflag |= PARENB;
+        break;
+      case Parity::kMark:
+        t.c_cflag |= PARENB | CMSPAR | PARODD;
+        break;
+      case Parity::kSpace:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
     }
     // One and a half stop bits exist only with 5 data bits, where CSTOPB means exactly that.
     if (settings.stopBits != StopBits::kOne) t.c_cflag |= CSTOPB;
@@ -194,7 +212,13 @@ class PosixSerialPorts final : public SerialPorts {
     std::string file;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      file = deviceFile_;
+      if (!deviceFile_) {
+        const std::string program = posixSystemInfo().programPath();
+        const auto slash = program.rfind('/');
+        deviceFile_ =
+            slash == std::string::npos ? "" : program.substr(0, slash + 1) + "platform.ini";
+      }
+      file = *deviceFile_;
     }
     const PlatformIni ini = file.empty() ? PlatformIni{} : PlatformIni::load(file);
     const std::string path = serialDevicePath(ini, name);
@@ -218,7 +242,7 @@ class PosixSerialPorts final : public SerialPorts {
 
  private:
   std::mutex mutex_;
-  std::string deviceFile_;
+  std::optional<std::string> deviceFile_;  // unset: platform.ini beside the program
 };
 
 PosixSerialPorts& ports() {

@@ -139,10 +139,17 @@ TEST(PosixSerialPortTest, PortNamesMapThroughPlatformIni) {
     const char* name;
     const char* path;
   } cases[] = {
-      {"COM1", "/dev/ttyUSB0"}, {"COM2", "/dev/ttyS1"},  {"com4", "/dev/ttyS3"},
-      {"COM12", "/dev/ttyACM3"}, {"COM012", "/dev/ttyACM3"}, {"COM0", ""},
-      {"COM", ""},              {"COM1x", ""},           {"LPT1", ""},
-      {"COM-1", ""},            {"COM99999999999", ""},
+      {"COM1", "/dev/ttyUSB0"},
+      {"COM2", "/dev/ttyS1"},
+      {"com4", "/dev/ttyS3"},
+      {"COM12", "/dev/ttyACM3"},
+      {"COM012", "/dev/ttyACM3"},
+      {"COM0", ""},
+      {"COM", ""},
+      {"COM1x", ""},
+      {"LPT1", ""},
+      {"COM-1", ""},
+      {"COM99999999999", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(serialDevicePath(ini, c.name), c.path) << c.name;
 }

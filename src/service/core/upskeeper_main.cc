@@ -12,7 +12,6 @@ int main() {
   const std::string programPath = platform.system->programPath();
   const PlatformIni ini = PlatformIni::load(programDirectoryOf(programPath) + "platform.ini");
   setSharedMemoryGroup(ini.get("ShareGroup"));
-  setSerialDeviceFile(programDirectoryOf(programPath) + "platform.ini");
   closeOnTerminationSignals(*platform.messages);
 
   static Service service(platform);

@@ -104,8 +104,7 @@ int SerialLink::readReply(int slot, char* buffer, int* count, int terminator, in
       const char* chunk = buffer + *count;
       *count += got;
       if (*count >= limit) break;
-      if (terminator != kNoTerminator &&
-          std::any_of(chunk, chunk + got, [terminator](char c) {
+      if (terminator != kNoTerminator && std::any_of(chunk, chunk + got, [terminator](char c) {
             return static_cast<signed char>(c) == terminator;
           })) {
         break;

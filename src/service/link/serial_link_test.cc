@@ -157,27 +157,36 @@ struct ReadCase {
 };
 
 // Every case reads with a 600 ms time-out.
+// clang-format off
 const ReadCase kReadCases[] = {
     {"terminator ends the reply, held from the chunk before",
-     {{100, "(230"}, {300, " 50\r"}, {500, "late"}}, '\r', 99, "(230 50\r", 700},
-    {"terminator in the first chunk: held from the start", {{100, "OK\r"}}, '\r', 99, "OK\r", 600},
-    {"bytes after the terminator in its chunk are kept", {{100, "AB\rCD"}}, '\r', 99, "AB\rCD", 600},
-    {"no terminator: only silence ends it", {{100, "AB\r"}, {200, "CD"}}, kNoTerminator, 99,
-     "AB\rCD", 801},
-    {"maximum length ends it at once", {{100, "ABCDEF"}}, kNoTerminator, 4, "ABCD", 600},
-    {"maximum length reached by a later chunk", {{100, "AB"}, {250, "CDEF"}}, '\r', 4, "ABCD", 700},
-    {"silence from the start", {}, '\r', 99, "", 601},
-    {"silence longer than the time-out ends it", {{100, "AB"}, {750, "CD\r"}}, '\r', 99, "AB", 701},
+     {{100, "(230"}, {300, " 50\r"}, {500, "late"}},  '\r',          99, "(230 50\r", 700},
+    {"terminator in the first chunk: held from the start",
+     {{100, "OK\r"}},                                 '\r',          99, "OK\r",      600},
+    {"bytes after the terminator in its chunk are kept",
+     {{100, "AB\rCD"}},                               '\r',          99, "AB\rCD",    600},
+    {"no terminator: only silence ends it",
+     {{100, "AB\r"}, {200, "CD"}},                    kNoTerminator, 99, "AB\rCD",    801},
+    {"maximum length ends it at once",
+     {{100, "ABCDEF"}},                               kNoTerminator, 4,  "ABCD",      600},
+    {"maximum length reached by a later chunk",
+     {{100, "AB"}, {250, "CDEF"}},                    '\r',          4,  "ABCD",      700},
+    {"silence from the start",
+     {},                                              '\r',          99, "",          601},
+    {"silence longer than the time-out ends it",
+     {{100, "AB"}, {750, "CD\r"}},                    '\r',          99, "AB",        701},
     {"gaps shorter than the time-out keep it going",
-     {{100, "AB"}, {699, "CD"}, {1298, "EF\r"}}, '\r', 99, "ABCDEF\r", 1299},
-    {"terminator compared as a signed byte", {{100, "A\xAA"}}, -86, 99, "A\xAA", 600},
-    {"unsigned terminator value never matches a high byte", {{100, "A\xAA"}}, 0xAA, 99, "A\xAA",
-     701},
-    {"NUL terminator, as the modem reads", {{100, std::string("OK\0", 3)}}, 0, 79,
-     std::string("OK\0", 3), 600},
+     {{100, "AB"}, {699, "CD"}, {1298, "EF\r"}},      '\r',          99, "ABCDEF\r",  1299},
+    {"terminator compared as a signed byte",
+     {{100, "A\xAA"}},                                -86,           99, "A\xAA",     600},
+    {"unsigned terminator value never matches a high byte",
+     {{100, "A\xAA"}},                                0xAA,          99, "A\xAA",     701},
+    {"NUL terminator, as the modem reads",
+     {{100, std::string("OK\0", 3)}},                 0,             79, std::string("OK\0", 3), 600},
 };
+// clang-format on
 
-TEST_F(SerialLinkTest, ReadReplyEndsAndHoldsAsSpecifiedByItsRules) {
+TEST_F(SerialLinkTest, ReadReplyEndsAndHoldsByItsRules) {
   openUps();
   for (const ReadCase& c : kReadCases) {
     const int64_t start = now();
