@@ -77,4 +77,16 @@ std::size_t FakeMessageLoop::pending() {
   return queue_.size();
 }
 
+bool FakeFileSystem::syncFile(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  synced.push_back("file " + path);
+  return true;
+}
+
+bool FakeFileSystem::syncDirectory(const std::string& directory) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  synced.push_back("dir " + directory);
+  return true;
+}
+
 }  // namespace orvik

@@ -67,6 +67,18 @@ class FakeMessageLoop final : public MessageLoop {
   std::deque<WindowMessage> queue_;
 };
 
+// Syncs nothing; counts what was asked, so tests can see that a replacement
+// was made durable before it was renamed into place.
+class FakeFileSystem final : public FileSystem {
+ public:
+  bool syncFile(const std::string& path) override;
+  bool syncDirectory(const std::string& directory) override;
+  std::vector<std::string> synced;  // "file PATH" or "dir PATH", in order
+
+ private:
+  std::mutex mutex_;
+};
+
 struct FakePlatform {
   FakeClock clock;
   FakeSharedMemory sharedMemory;
@@ -74,6 +86,7 @@ struct FakePlatform {
   FakeUserInterface ui;
   FakeMessageLoop messages;
   FakeSerialPorts serial{clock};
+  FakeFileSystem files;
 
   Platform platform() {
     Platform p;
@@ -83,6 +96,7 @@ struct FakePlatform {
     p.ui = &ui;
     p.messages = &messages;
     p.serial = &serial;
+    p.files = &files;
     return p;
   }
 };

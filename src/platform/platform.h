@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/clock.h"
+#include "platform/file_system.h"
 #include "platform/message_loop.h"
 #include "platform/serial_port.h"
 #include "platform/shared_memory.h"
@@ -18,6 +19,7 @@ struct Platform {
   UserInterface* ui = nullptr;
   MessageLoop* messages = nullptr;
   SerialPorts* serial = nullptr;
+  FileSystem* files = nullptr;
 };
 
 }  // namespace orvik

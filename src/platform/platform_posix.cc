@@ -10,6 +10,7 @@ Platform posixPlatform() {
   platform.ui = &posixUserInterface();
   platform.messages = &posixMessageLoop();
   platform.serial = &posixSerialPorts();
+  platform.files = &posixFileSystem();
   return platform;
 }
 

@@ -15,6 +15,7 @@ SystemInfo& posixSystemInfo();
 UserInterface& posixUserInterface();
 MessageLoop& posixMessageLoop();
 SerialPorts& posixSerialPorts();
+FileSystem& posixFileSystem();
 
 // All of the above.
 Platform posixPlatform();

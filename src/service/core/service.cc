@@ -1,7 +1,7 @@
 #include "service/core/service.h"
 
+#include "service/actions/message_catalogue.h"
 #include "service/core/os_version.h"
-#include "service/monitor/record_startup.h"
 #include "shared/record_access.h"
 
 namespace orvik {
@@ -21,12 +21,15 @@ int Service::serviceStart(const std::string& programFilePath) {
   // Time-zone data is loaded by the clock backend; no socket library needs starting here.
   programDirectory_ = programDirectoryOf(programFilePath);
 
-  // Not yet: the message catalogue; start-up continues as if it had loaded.
-  // Not yet: the control listener on UDP port 8828.
+  if (loadCatalogue(programDirectory_.c_str()) == 0) {
+    failStart("Error finding message file.");
+    return 0;
+  }
+  // Not yet: the control listener on UDP port 8828 (box 304 on failure).
   // Not yet: the five action queues.
 
   if (setUpRecord() == 0) {
-    failStart("The shared status record could not be set up.");
+    failStart(catalogueText(302).chars());
     return 0;
   }
   if (osVersionClass(*platform_.system) < kNtFamily) platform_.system->registerServiceProcess();
@@ -36,7 +39,7 @@ int Service::serviceStart(const std::string& programFilePath) {
   // Not yet: UPS commands from the control channel; until the command ring
   // exists no command waits for the poll task.
   pollCycle_ = std::make_unique<PollCycle>(serialLink_, *platform_.clock, record(),
-                                           programDirectory_ + "ident.ini", pollingStopped,
+                                           startupFiles_.identIniPath, pollingStopped,
                                            TakeQueuedCommand{});
   initialiseTasks();
   return 1;
@@ -45,15 +48,19 @@ int Service::serviceStart(const std::string& programFilePath) {
 int Service::setUpRecord() {
   mapping_ = RecordMapping::createOrOpen(*platform_.sharedMemory);
   if (!mapping_) return 0;
-  applyStartupValues(record(), gatherRecordFacts(platform_));
-  // Not yet: default event actions, file paths and the saved settings.
+  settings_ = std::make_unique<SettingsFile>(record(), platform_);
+  startupFiles_ =
+      initialiseRecord(record(), platform_, processCatalogue(), programDirectory_, *settings_);
+  eventLog_ = std::make_unique<EventLog>(record(), *platform_.clock, *platform_.files);
+  // Not yet: the scheduler; the bookkeeping runs without it.
+  monitor_ = std::make_unique<EventMonitor>(record(), *platform_.clock, *eventLog_,
+                                            processCatalogue(), actionQueues_, nullptr);
   return 1;
 }
 
 void Service::initialiseTasks() {
   initialiseTask(tasks_[kPollTask], [this] { pollCycle_->pollStep(); }, 100);
-  // Not yet: event detection; the monitor task runs empty passes until it arrives.
-  initialiseTask(tasks_[kMonitorTask], [] {}, 100);
+  initialiseTask(tasks_[kMonitorTask], [this] { monitor_->monitorStep(); }, 100);
   // Not yet: the action queues; until they exist the workers have nothing to
   // serve and stay in their idle pause.
   for (int id = kBroadcastWorker; id <= kShutdownWorker; ++id) {
@@ -67,12 +74,14 @@ void Service::startTasks() { tasks_.start(*platform_.clock); }
 void Service::serviceStop() {
   if (!mapping_) return;
   setFlagBit(record().alarmFlags, kServiceRunningBit, false);
-  // Not yet: event 124 "Service stopped" is raised here once events exist.
+  monitor_->raiseEvent(kRecovery, kServiceRunningBit);
   pollingStopped = 1;
-  tasks_.stopAll(*platform_.clock);
-  // The protocol tables are values inside the poll cycle and need no freeing.
+  // A task still running after the wait may yet read the catalogue; the
+  // process ends right after and frees it then.
+  if (tasks_.stopAll(*platform_.clock)) freeCatalogue();
   serialLink_.closePort(kUpsSlot);
-  // Not yet: free the catalogue, close the sockets.
+  // Not yet: close the sockets. The protocol tables are values inside the
+  // poll cycle and need no freeing.
   platform_.sharedMemory->removeName(kRecordName);
 }
 

@@ -11,6 +11,10 @@
 #include "service/core/task_set.h"
 #include "service/link/poll_cycle.h"
 #include "service/link/serial_link.h"
+#include "service/monitor/event_log.h"
+#include "service/monitor/event_monitor.h"
+#include "service/monitor/record_startup.h"
+#include "service/monitor/settings_file.h"
 #include "shared/record_mapping.h"
 
 namespace orvik {
@@ -35,6 +39,11 @@ class Service {
   StatusRecord& record() { return mapping_->record(); }
   const std::string& programDirectory() const { return programDirectory_; }
   TaskSet& tasks() { return tasks_; }
+  // Valid once serviceStart has succeeded.
+  SettingsFile& settings() { return *settings_; }
+  EventMonitor& monitor() { return *monitor_; }
+  // The paths of "ident.ini" and "event.ini", for the poll cycle.
+  const StartupFiles& startupFiles() const { return startupFiles_; }
   // Read by the poll task: set once the service stops or shuts down.
   std::atomic<int32_t> pollingStopped{0};
 
@@ -43,11 +52,23 @@ class Service {
   int setUpRecord();
   void initialiseTasks();
 
+  // Not yet: the action queues; until they exist raised events are logged
+  // and offered to nobody.
+  class UnqueuedEvents final : public EventSink {
+   public:
+    void enqueueAction(ActionQueueId, EventAction&, int, int64_t) override {}
+  };
+
   Platform platform_;
   std::string programDirectory_ = ".\\";
   std::unique_ptr<RecordMapping> mapping_;
   SerialLink serialLink_;
   std::unique_ptr<PollCycle> pollCycle_;
+  std::unique_ptr<SettingsFile> settings_;
+  std::unique_ptr<EventLog> eventLog_;
+  UnqueuedEvents actionQueues_;
+  std::unique_ptr<EventMonitor> monitor_;
+  StartupFiles startupFiles_;
   TaskSet tasks_;
 };
 

@@ -5,7 +5,8 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/fake_platform.h"
+#include "service/actions/message_catalogue.h"
+#include "service/monitor/monitor_test_support.h"
 
 namespace orvik {
 namespace {
@@ -21,14 +22,77 @@ std::string textAt(const StatusRecord& record, std::size_t offset) {
   return reinterpret_cast<const char*>(&record) + offset;
 }
 
-TEST(Service, StartFillsTheRecordWithItsStartUpValues) {
+
+// The language follows the test machine's locale, so every file is there.
+void writeMessageFiles(const ScratchFolder& folder) {
+  for (const char* code :
+       {"en", "tw", "cn", "es", "fr", "de", "it", "ja", "ru", "ar", "cz", "pl", "bg"}) {
+    folder.write(std::string("msg.") + code,
+                 "<24><Service started><><>\n<124><Service stopped><><>\n"
+                 "<302><The status record could not be set up.><><>\n");
+  }
+}
+
+class ServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    freeCatalogue();
+    fake.system.programPathValue = folder.file("upskeeper");
+  }
+  void TearDown() override { freeCatalogue(); }
+
+  std::vector<std::string> loggedLines() {
+    std::vector<std::string> lines;
+    const std::string text = folder.read("kestrel.log");
+    for (std::size_t at = 0; at + 71 <= text.size(); at += 71) lines.push_back(text.substr(at, 71));
+    return lines;
+  }
+
+  ScratchFolder folder;
   FakePlatform fake;
+  Service service{fake.platform()};
+};
+
+TEST_F(ServiceTest, StartWithoutMessageFileShowsOneBoxAndSetsUpNothing) {
+  EXPECT_EQ(service.serviceStart(fake.system.programPathValue), 0);
+  EXPECT_EQ(fake.ui.boxes,
+            std::vector<std::string>{"Power Device Service: Error finding message file."});
+  EXPECT_FALSE(fake.sharedMemory.exists(kRecordName));
+}
+
+TEST_F(ServiceTest, RecordThatCannotBeSetUpIsReportedWithTheCatalogueText) {
+  writeMessageFiles(folder);
+  fake.sharedMemory.failCreate = true;
+  EXPECT_EQ(service.serviceStart(fake.system.programPathValue), 0);
+  EXPECT_EQ(fake.ui.boxes, std::vector<std::string>{
+                               "Power Device Service: The status record could not be set up."});
+}
+
+TEST_F(ServiceTest, MonitorTaskLogsServiceStartedAndStopLogsServiceStopped) {
+  writeMessageFiles(folder);
+  ASSERT_EQ(service.serviceStart(fake.system.programPathValue), 1);
+  EXPECT_TRUE(fake.ui.boxes.empty());
+  EXPECT_EQ(readText(service.record().configPath), folder.file("kestrel.cfg"));
+
+  runStepOnce(service.tasks()[kMonitorTask]);
+  ASSERT_EQ(loggedLines().size(), 1u);
+  EXPECT_EQ(loggedLines()[0].substr(0, 3), "024");
+  EXPECT_EQ(loggedLines()[0].substr(27, 17), "[Service started ");
+
+  service.serviceStop();
+  ASSERT_EQ(loggedLines().size(), 2u);
+  EXPECT_EQ(loggedLines()[1].substr(0, 3), "124");
+  EXPECT_EQ(loggedLines()[1].substr(27, 17), "[Service stopped ");
+  EXPECT_FALSE(folder.exists("kestrel.cfg"));  // a stop saves nothing
+}
+
+TEST_F(ServiceTest, StartFillsTheRecordWithItsStartUpValues) {
   fake.clock.advanceMs(12345);
   fake.system.hostNameValue = "";  // the computer name stands in
   fake.system.computerNameValue = "AVERYLONGCOMPUTERNAME";
-  Service service(fake.platform());
-  ASSERT_EQ(service.serviceStart("/opt/orvik/upskeeper"), 1);
-  EXPECT_EQ(service.programDirectory(), "/opt/orvik/");
+  writeMessageFiles(folder);
+  ASSERT_EQ(service.serviceStart(fake.system.programPathValue), 1);
+  EXPECT_EQ(service.programDirectory(), folder.file(""));
   const StatusRecord& r = service.record();
 
   EXPECT_EQ(textAt(r, 192), "1.0");
@@ -71,39 +135,26 @@ TEST(Service, StartFillsTheRecordWithItsStartUpValues) {
   EXPECT_TRUE(fake.ui.boxes.empty());
 }
 
-TEST(Service, StartOverwritesABlockLeftByAnotherProgram) {
-  FakePlatform fake;
+TEST_F(ServiceTest, StartOverwritesABlockLeftByAnotherProgram) {
+  writeMessageFiles(folder);
   bool existed = false;
   auto stale = fake.sharedMemory.createOrOpen(kRecordName, kRecordSize, &existed);
   std::memset(stale->data(), 0x55, kRecordSize);
-  Service service(fake.platform());
-  ASSERT_EQ(service.serviceStart("upskeeper"), 1);
-  EXPECT_EQ(service.programDirectory(), "");
+  ASSERT_EQ(service.serviceStart(fake.system.programPathValue), 1);
   EXPECT_EQ(service.record().alarmFlags, 0x01000000u);
   EXPECT_EQ(at<uint8_t>(service.record(), 500), 0);  // reserved bytes zeroed
 }
 
-TEST(Service, FailedRecordShowsOneBoxAndFails) {
-  FakePlatform fake;
-  fake.sharedMemory.failCreate = true;
-  Service service(fake.platform());
-  EXPECT_EQ(service.serviceStart("/opt/orvik/upskeeper"), 0);
-  ASSERT_EQ(fake.ui.boxes.size(), 1u);
-  EXPECT_EQ(fake.ui.boxes[0].rfind("Power Device Service: ", 0), 0u);
-}
-
-TEST(Service, ConsumerFamilyRegistersAsService) {
-  FakePlatform fake;
+TEST_F(ServiceTest, ConsumerFamilyRegistersAsService) {
+  writeMessageFiles(folder);
   fake.system.version = {OsVersion::kConsumer, 4, 10};
-  Service service(fake.platform());
-  ASSERT_EQ(service.serviceStart("C:\\upskeeper.exe"), 1);
+  ASSERT_EQ(service.serviceStart(fake.system.programPathValue), 1);
   EXPECT_EQ(fake.system.registrations, 1);
 }
 
-TEST(Service, StopClearsTheRunningBitStopsPollingAndRemovesTheName) {
-  FakePlatform fake;
-  Service service(fake.platform());
-  ASSERT_EQ(service.serviceStart("/opt/orvik/upskeeper"), 1);
+TEST_F(ServiceTest, StopClearsTheRunningBitStopsPollingAndRemovesTheName) {
+  writeMessageFiles(folder);
+  ASSERT_EQ(service.serviceStart(fake.system.programPathValue), 1);
   service.startTasks();
   service.serviceStop();
   EXPECT_EQ(service.record().alarmFlags & (1u << 24), 0u);

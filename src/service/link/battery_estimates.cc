@@ -47,6 +47,8 @@ int chargeEstimate(DecoderState& state, std::string_view model, bool onBattery, 
   if (followsVoltageTable(model)) {
     if (onBattery) {
       state.chargeOnBattery = tableCharge(kOnBatteryTable, voltage);
+      // Started on battery: there is no estimate on line to hold it down.
+      if (state.chargeOnLine < 0) return state.chargeOnBattery;
       return std::min(state.chargeOnBattery, state.chargeOnLine);
     }
     state.chargeOnLine = tableCharge(kOnLineTable, voltage);

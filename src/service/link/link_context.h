@@ -47,12 +47,15 @@ struct DecoderState {
   // output source variables; set by the model lookup and, on binary
   // variant 2 units, by variable 70.
   int16_t modelKind = 1;
-  int16_t boostMarker = 0;  // binary variant 2: the unit is boosting, not on bypass
+  // Binary variant 2: set while the unit's regulation bit (variable 70) is
+  // clear; its boost-or-trim bit then means nothing.
+  int16_t boostMarker = 0;
   IdentEntry identEntry;
   uint8_t lastModelByte = 0;  // binary: byte 15 of the previous reply
-  // Last results of the voltage-table charge estimate, on line and on battery.
-  int32_t chargeOnLine = 0;
-  int32_t chargeOnBattery = 0;
+  // Last results of the voltage-table charge estimate, on line and on
+  // battery; -1 before the first.
+  int32_t chargeOnLine = -1;
+  int32_t chargeOnBattery = -1;
 };
 
 struct LinkContext {

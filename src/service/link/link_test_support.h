@@ -1,13 +1,13 @@
 // What the decoder and command tests share: a record with the service's
-// start-up values for the fields the decoder writes, a fake clock, a
-// LinkContext over them with the tables of one protocol, and a reply
-// buffer sized exactly to the reply, so that a read past its end shows up
-// under the address sanitizer. Only tests include this.
+// start-up values, a fake clock, a LinkContext over them with the tables of
+// one protocol, and a reply buffer sized exactly to the reply, so that a
+// read past its end shows up under the address sanitizer. Tests only.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,6 +16,7 @@
 #include "service/link/link_context.h"
 #include "service/link/protocol_tables.h"
 #include "service/link/reply_decoder.h"
+#include "service/monitor/record_startup.h"
 #include "shared/record_access.h"
 #include "shared/status_record.h"
 
@@ -24,42 +25,6 @@ namespace orvik::link_test {
 inline std::string repositoryFile(const std::string& relative) {
   std::string here = __FILE__;
   return here.substr(0, here.rfind("src/service/link/")) + relative;
-}
-
-// The start-up values of the fields reply decoding touches.
-inline void applyDecoderStartValues(StatusRecord& r) {
-  std::memset(&r, 0, sizeof r);
-  setText(r.agentSoftwareVersion, "1.0");
-  setText(r.idName, "UPS");
-  setText(r.attDevice, "NA");
-  for (int16_t* f : {&r.batteryStatus, &r.estMinutesRemaining, &r.estChargeRemaining,
-                     &r.batteryVoltage, &r.batteryCurrent, &r.batteryTemperature,
-                     &r.bypassFrequency, &r.configOutputVA, &r.configOutputPower}) {
-    *f = kNotAvailable;
-  }
-  for (int i = 0; i < 3; ++i) {
-    for (int16_t* f : {r.inputFrequency, r.inputVoltage, r.inputCurrent, r.inputTruePower,
-                       r.outputVoltage, r.outputCurrent, r.outputPower, r.outputPercentLoad,
-                       r.bypassVoltage, r.bypassCurrent, r.bypassPower}) {
-      f[i] = kNotAvailable;
-    }
-  }
-  r.inputNumLines = 1;
-  r.outputNumLines = 1;
-  r.outputSource = 3;
-  r.alarmFlags = 0x01000000;
-  r.testSpinLock = 1;
-  r.testResultsSummary = 6;
-  for (Param* p : {&r.confInVolt, &r.confInFreq, &r.confOutVolt, &r.confOutFreq, &r.confLowBatt,
-                   &r.confAudible, &r.lowTransferVoltage, &r.highTransferVoltage}) {
-    p->value = kNotAvailable;
-  }
-  r.shutdownType.value = 1;
-  r.shutdownAfterDelay.value = -1;
-  r.rebootWithDuration.value = -1;
-  r.startupAfterDelay.value = -1;
-  r.autoRestart.value = 2;
-  r.serviceFlags = 71;
 }
 
 // A reply in a heap block of exactly its own length.
@@ -76,6 +41,16 @@ class ExactReply {
   std::unique_ptr<char[]> data_;
 };
 
+// Record fields against their expected values, several to a line.
+struct FieldIs {
+  const char* name;
+  int actual;
+  int expected;
+};
+inline void expectFields(std::initializer_list<FieldIs> fields) {
+  for (const FieldIs& f : fields) EXPECT_EQ(f.actual, f.expected) << f.name;
+}
+
 struct LinkFixture {
   std::unique_ptr<StatusRecord> owned = std::make_unique<StatusRecord>();
   StatusRecord& record = *owned;
@@ -84,7 +59,8 @@ struct LinkFixture {
   LinkContext ctx;
 
   explicit LinkFixture(int protocol) {
-    applyDecoderStartValues(record);
+    std::memset(&record, 0, sizeof record);
+    applyUpsStartValues(record);
     ctx.record = &record;
     ctx.clock = &clock;
     ctx.identPath = repositoryFile("data/ident.ini");

@@ -211,9 +211,11 @@ void modelRule(LinkContext& ctx, std::string_view text, std::string_view reply) 
   } else {
     return;
   }
+  // Without a match the model stays as the UPS named it (the binary units
+  // name none).
   if (matched) {
     setText(record.model, state.identEntry.model);
-  } else {
+  } else if (!trimBlanks(text).empty()) {
     storeText(record.model, trimBlanks(text));
   }
   if (state.identEntry.found) setText(record.manufacturer, state.identEntry.manufacturer);

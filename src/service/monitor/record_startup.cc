@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "service/monitor/event_defaults.h"
 #include "shared/record_access.h"
 
 namespace orvik {
@@ -13,7 +14,9 @@ void setNotAvailable(int16_t (&values)[3]) {
 
 void setValue(Param& param, int16_t value) { param.value = value; }
 
-void applyIdentityAndMeasurements(StatusRecord& r) {
+}  // namespace
+
+void applyUpsStartValues(StatusRecord& r) {
   setText(r.agentSoftwareVersion, "1.0");
   setText(r.idName, "UPS");
   setText(r.attDevice, "NA");
@@ -59,8 +62,6 @@ void applyIdentityAndMeasurements(StatusRecord& r) {
   r.configOutputPower = kNotAvailable;
 }
 
-}  // namespace
-
 RecordFacts gatherRecordFacts(Platform& platform) {
   RecordFacts facts;
   facts.osName = platform.system->osName();
@@ -71,9 +72,10 @@ RecordFacts gatherRecordFacts(Platform& platform) {
   return facts;
 }
 
-void applyStartupValues(StatusRecord& r, const RecordFacts& facts) {
+void applyStartupValues(StatusRecord& r, const RecordFacts& facts,
+                        const MessageCatalogue& catalogue, int16_t powerFailShutDelay) {
   std::memset(&r, 0, sizeof r);
-  applyIdentityAndMeasurements(r);
+  applyUpsStartValues(r);
 
   setText(r.osName, facts.osName);
   r.serviceStartTime = static_cast<int32_t>(facts.calendarSeconds);
@@ -85,6 +87,9 @@ void applyStartupValues(StatusRecord& r, const RecordFacts& facts) {
   r.autoSave = 1;
   r.systemDelay = 30;
   r.upsDelay = 60;
+
+  applyEventTexts(r, catalogue);
+  applyEventDefaults(r, powerFailShutDelay);
 
   r.DataInterval = 60;
   r.EvtFileLen = 32000;
@@ -101,6 +106,24 @@ void applyRunTimeFields(StatusRecord& r, const RecordFacts& facts) {
   setText(r.hostName, facts.hostName.empty() ? facts.computerName.substr(0, 15) : facts.hostName);
   storeField(r.dataLogCountdown, loadField(r.DataInterval));
   storeField(r.powerFailCountdown, loadField(r.eventActionsEven[1].shutDelay));
+}
+
+StartupFiles initialiseRecord(StatusRecord& record, Platform platform,
+                              const MessageCatalogue& catalogue,
+                              const std::string& programDirectory, SettingsFile& settings) {
+  StartupFiles files{programDirectory + "ident.ini", programDirectory + "event.ini"};
+  applyStartupValues(record, gatherRecordFacts(platform), catalogue,
+                     readPowerFailShutDelay(files.eventIniPath));
+  setText(record.dataLogPath, programDirectory + "kestrel.dat");
+  setText(record.eventLogPath, programDirectory + "kestrel.log");
+  setText(record.configPath, programDirectory + "kestrel.cfg");
+  setText(record.tempPath, programDirectory + "kestrel.tmp");
+  // A missing settings file leaves the defaults.
+  settings.loadSettings();
+  // These events must never shut the machine down, whatever an edited file says.
+  for (const int event : {19, 23, 24})
+    storeField(eventActionForEvent(record, event)->shutEnable, 0);
+  return files;
 }
 
 }  // namespace orvik

@@ -1,11 +1,14 @@
-// The contents the service gives the shared status record at start-up, before
-// the saved settings are laid over it.
+// The contents the service gives the shared status record at start-up, and
+// the start-up sequence that lays the saved settings over them. Runs on the
+// window thread before any task starts.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "platform/platform.h"
+#include "service/actions/message_catalogue.h"
+#include "service/monitor/settings_file.h"
 #include "shared/status_record.h"
 
 namespace orvik {
@@ -22,9 +25,29 @@ struct RecordFacts {
 RecordFacts gatherRecordFacts(Platform& platform);
 
 // Zeroes the record and stores the start-up values of the identity,
-// measurement, control, system, shutdown and log fields, then the run-time
-// fields.
-void applyStartupValues(StatusRecord& record, const RecordFacts& facts);
+// measurement, control, system and shutdown fields, the event texts and
+// event defaults, the log fields, then the run-time fields.
+void applyStartupValues(StatusRecord& record, const RecordFacts& facts,
+                        const MessageCatalogue& catalogue, int16_t powerFailShutDelay);
+
+// The UPS's part of the start-up values: identity strings, measured values,
+// test summary, configuration values and control parameters, and alarmFlags
+// holding only "service running".
+void applyUpsStartValues(StatusRecord& record);
+
+// Files of the program's directory that later steps of the start read.
+struct StartupFiles {
+  std::string identIniPath;
+  std::string eventIniPath;
+};
+
+// On a mapped record: the start-up values (with "event.ini"), the file paths
+// of the record (configPath, eventLogPath, dataLogPath, tempPath), the saved
+// settings from configPath when there are any, and shutdown never enabled
+// for events 19, 23 and 24.
+StartupFiles initialiseRecord(StatusRecord& record, Platform platform,
+                              const MessageCatalogue& catalogue,
+                              const std::string& programDirectory, SettingsFile& settings);
 
 // The working copies, taken at start-up and again after every load of the
 // settings: the clock in hundredths of a second, the computer and host names,
