@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <deque>
 #include <string>
 
@@ -20,7 +21,8 @@ std::string q1Reply(int length) {
 // The service's poll task on the fake clock, with a scripted UPS on COM1.
 struct PollRig {
   PollRig() {
-    link_test::applyDecoderStartValues(record);
+    std::memset(&record, 0, sizeof record);
+    applyUpsStartValues(record);
     EXPECT_EQ(link.openPort(kUpsSlot, 0), 0);
   }
 
