@@ -167,11 +167,10 @@ TEST_F(ServiceTest, StopClearsTheRunningBitStopsPollingAndRemovesTheName) {
   }
 }
 
-TEST(Service, PollTaskProbesTheConfiguredUpsPortUntilTheStopClosesIt) {
-  FakePlatform fake;
+TEST_F(ServiceTest, PollTaskProbesTheConfiguredUpsPortUntilTheStopClosesIt) {
+  writeMessageFiles(folder);
   FakeSerialDevice& ups = fake.serial.device("COM1");
-  Service service(fake.platform());
-  ASSERT_EQ(service.serviceStart("/opt/orvik/upskeeper"), 1);
+  ASSERT_EQ(service.serviceStart(fake.system.programPathValue), 1);
   EXPECT_EQ(fake.serial.openedNames(), std::vector<std::string>{"COM1"});
   service.startTasks();
   // The first candidate's probe is the single byte 1.
