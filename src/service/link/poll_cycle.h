@@ -70,6 +70,7 @@ class PollCycle {
   // current protocol family.
   void executeQueuedCommand(uint32_t command, int32_t argument);
 
+  // On the poll task's thread only, like the step.
   bool linkIdentified() const { return linkIdentified_; }
   // The candidate while probing; the identified protocol afterwards.
   int protocolNumber() const { return protocolNumber_; }

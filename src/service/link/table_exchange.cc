@@ -71,8 +71,8 @@ std::string readReply(SerialLink& link, const ProbeSettings& settings, const std
   };
   std::string reply = exchange();
   if (bytes.starts_with("Q1")) {
-    // Some units answer the status query with a line from another command
-    // first; a status reply starts with "(".
+    // A status reply starts with "("; anything else (a stale line, noise)
+    // is asked for again.
     for (int sent = 1; sent < kQ1Sends && !reply.starts_with('('); ++sent) reply = exchange();
   } else if (reply.empty()) {
     reply = exchange();
