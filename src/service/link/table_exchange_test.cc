@@ -42,20 +42,6 @@ struct ExchangeRig : link_test::LinkFixture {
   bool lastFailed = false;
 };
 
-TEST(TableExchange, SendKindsPutTheirBytesOnTheLineAndSilenceGetsOneMoreTry) {
-  const CommandRecord commands[] = {
-      {.commandText = "BV", .sendKind = SendKind::asText, .commandTerminator = "\r\n"},
-      {.commandText = "188", .sendKind = SendKind::decimalByte},
-      {.commandText = "0x1b", .sendKind = SendKind::hexByte, .commandTerminator = "\r"},
-      {.commandText = "BV", .sendKind = SendKind::nothing, .commandTerminator = "\r\n"}};
-  const std::string wire[] = {"BV\r\n", "\xBC", "\x1B\r", "\r\n"};
-  for (int i = 0; i < 4; ++i) {
-    ExchangeRig rig(5);
-    EXPECT_EQ(rig.run(commands[i]), wire[i] + wire[i]);
-    EXPECT_TRUE(rig.lastFailed);
-  }
-}
-
 TEST(TableExchange, StatusQueryIsRepeatedUntilItsReplyStartsWithParenAtMostEightTimes) {
   ExchangeRig rig(2);
   const std::string status = "(231.0 230.0 229.0 025 50.0 26.0 25.0 000010\r";
