@@ -13,6 +13,10 @@ args = None
 
 def started_service():
     folder = RunFolder(args.upskeeper, args.data)
+    # No UPS line: a probe of a real but silent port would hold the stop for
+    # up to two probe steps, which is not what these tests measure.
+    with open(os.path.join(folder.path, "platform.ini"), "w") as f:
+        f.write(f"COM1={os.path.join(folder.path, 'no-such-port')}\n")
     if os.path.exists(RECORD_PATH):
         os.unlink(RECORD_PATH)  # left by a crashed run; the service makes its own
     folder.start()

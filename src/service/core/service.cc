@@ -9,7 +9,8 @@ namespace orvik {
 // Steps that belong to subsystems still being built are marked "Not yet:"
 // with what they do now.
 
-Service::Service(Platform platform) : platform_(platform), control_(platform) {
+Service::Service(Platform platform)
+    : platform_(platform), serialLink_(platform), control_(platform) {
   // Datagrams may arrive before the settings file exists; they save nothing then.
   control_.actions().saveSettingsHook = [this] {
     if (SettingsFile* settings = settingsForControl_.load()) settings->saveSettings();
@@ -45,7 +46,18 @@ int Service::serviceStart(const std::string& programFilePath) {
   control_.attachRecord(&record());
   if (osVersionClass(*platform_.system) < kNtFamily) platform_.system->registerServiceProcess();
 
-  // Not yet: the UPS serial port.
+  // A port that cannot be opened shows up later as lost communication.
+  serialLink_.openPort(kUpsSlot, loadField(record().upsport));
+  // Every UPS command reaches the poll task through the control channel's ring.
+  UpsCommandQueue& queue = control_.upsCommandQueue();
+  pollCycle_ = std::make_unique<PollCycle>(
+      serialLink_, *platform_.clock, record(), startupFiles_.identIniPath, pollingStopped,
+      [&queue](QueuedCommand* out) {
+        UpsCommand command;
+        if (!queue.takeUpsCommand(&command)) return false;
+        *out = {command.command, command.argument};
+        return true;
+      });
   initialiseTasks();
   return 1;
 }
@@ -64,8 +76,7 @@ int Service::setUpRecord() {
 }
 
 void Service::initialiseTasks() {
-  // Not yet: the step of the poll cycle; the poll task runs empty passes.
-  initialiseTask(tasks_[kPollTask], [] {}, 100);
+  initialiseTask(tasks_[kPollTask], [this] { pollCycle_->pollStep(); }, 100);
   initialiseTask(tasks_[kMonitorTask], [this] { monitor_->monitorStep(); }, 100);
   // Not yet: the action queues; until they exist the workers have nothing to
   // serve and stay in their idle pause.
@@ -85,9 +96,9 @@ void Service::serviceStop() {
   // A task still running after the wait may yet read the catalogue; the
   // process ends right after and frees it then.
   if (tasks_.stopAll(*platform_.clock)) freeCatalogue();
-  // Not yet: close the serial port.
+  serialLink_.closePort(kUpsSlot);
   control_.closeListeners();
-  // Not yet: free the protocol tables.
+  // The protocol tables are values inside the poll cycle and need no freeing.
   platform_.sharedMemory->removeName(kRecordName);
 }
 

@@ -10,6 +10,8 @@
 #include "platform/platform.h"
 #include "service/core/control_channel.h"
 #include "service/core/task_set.h"
+#include "service/link/poll_cycle.h"
+#include "service/link/serial_link.h"
 #include "service/monitor/event_log.h"
 #include "service/monitor/event_monitor.h"
 #include "service/monitor/record_startup.h"
@@ -62,6 +64,8 @@ class Service {
   Platform platform_;
   std::string programDirectory_ = ".\\";
   std::unique_ptr<RecordMapping> mapping_;
+  SerialLink serialLink_;
+  std::unique_ptr<PollCycle> pollCycle_;
   std::unique_ptr<SettingsFile> settings_;
   std::unique_ptr<EventLog> eventLog_;
   UnqueuedEvents actionQueues_;

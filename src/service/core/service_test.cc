@@ -167,5 +167,21 @@ TEST_F(ServiceTest, StopClearsTheRunningBitStopsPollingAndRemovesTheName) {
   }
 }
 
+TEST_F(ServiceTest, PollTaskProbesTheConfiguredUpsPortUntilTheStopClosesIt) {
+  writeMessageFiles(folder);
+  FakeSerialDevice& ups = fake.serial.device("COM1");
+  ASSERT_EQ(service.serviceStart(fake.system.programPathValue), 1);
+  EXPECT_EQ(fake.serial.openedNames(), std::vector<std::string>{"COM1"});
+  service.startTasks();
+  // The first candidate's probe is the single byte 1.
+  while (ups.writtenText().empty()) std::this_thread::yield();
+  EXPECT_EQ(ups.writtenText()[0], '\x01');
+  service.serviceStop();
+  for (int id = 0; id < kTaskCount; ++id) {
+    while (service.tasks()[id].finished == 0) std::this_thread::yield();
+  }
+  EXPECT_EQ(ups.openPorts(), 0);
+}
+
 }  // namespace
 }  // namespace orvik

@@ -1,0 +1,165 @@
+#include "service/link/table_exchange.h"
+
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "service/link/ident_file.h"
+#include "service/link/reply_decoder.h"
+#include "service/link/serial_link.h"
+#include "service/link/value_text.h"
+#include "shared/decimal.h"
+
+namespace orvik {
+namespace {
+
+// Binary frame bytes the validation reads.
+constexpr std::size_t kModelByte = 11;
+constexpr std::size_t kInputFrequencyByte = 4;
+constexpr std::size_t kOutputFrequencyByte = 6;
+constexpr std::size_t kStatusByte = 9;
+constexpr unsigned char kUndecodedStatusBit = 0x40;
+
+template <std::size_t N>
+std::string_view fixedText(const char (&text)[N]) {
+  return {text, strnlen(text, N)};
+}
+
+std::string commandBytes(const CommandRecord& record) {
+  const std::string_view text = fixedText(record.commandText);
+  std::string bytes;
+  switch (record.sendKind) {
+    case SendKind::asText:
+      bytes = text;
+      break;
+    case SendKind::decimalByte:
+      bytes.push_back(static_cast<char>(parseDecimal(text)));
+      break;
+    case SendKind::hexByte:
+      bytes.push_back(static_cast<char>(hexValue(text)));
+      break;
+    default:
+      break;
+  }
+  bytes += fixedText(record.commandTerminator);
+  return bytes;
+}
+
+// The reply of a kind 6 record: its command text, or the line of
+// "ident.ini" that names one of its fields. False when there is none.
+bool fixedReply(const LinkContext& ctx, const CommandRecord& record, std::string* reply) {
+  const std::string_view text = fixedText(record.commandText);
+  if (!text.empty()) {
+    reply->assign(text);
+    return true;
+  }
+  return identFixedReply(ctx.identPath, record, reply);
+}
+
+// Exchanges until the reply is one worth validating; empty when the UPS
+// stayed silent.
+std::string readReply(SerialLink& link, const ProbeSettings& settings, const std::string& bytes,
+                      int terminator, int maxLength) {
+  std::string buffer(maxLength + 1, '\0');
+  auto exchange = [&] {
+    int count = 0;
+    link.serialTransaction(bytes.data(), static_cast<int>(bytes.size()), settings.byteDelayMs,
+                           settings.settleMs, buffer.data(), &count, terminator, maxLength,
+                           settings.timeoutMs);
+    return std::string(buffer.data(), count > 0 ? count : 0);
+  };
+  std::string reply = exchange();
+  if (bytes.starts_with("Q1")) {
+    // A status reply starts with "("; anything else (a stale line, noise)
+    // is asked for again.
+    for (int sent = 1; sent < kQ1Sends && !reply.starts_with('('); ++sent) reply = exchange();
+  } else if (reply.empty()) {
+    reply = exchange();
+  }
+  return reply;
+}
+
+// Also marks the unit's variant and brings byte 11 of a variant-1 frame to
+// the "O" the model file knows it by. *decode tells whether the frame
+// carries values.
+bool validBinaryReply(LinkContext& ctx, std::string& reply, bool* decode) {
+  // Shorter frames lack the bytes checked here.
+  if (reply.size() <= kModelByte) return false;
+  if (reply[kModelByte] == 'K') {
+    ctx.protocolVariant = 2;
+    return true;
+  }
+  reply[kModelByte] = 'O';
+  ctx.protocolVariant = 1;
+  for (std::size_t at : {kInputFrequencyByte, kOutputFrequencyByte}) {
+    const int hertz = static_cast<signed char>(reply[at]);
+    if (hertz != 0 && (hertz < 40 || hertz > 70)) return false;
+  }
+  if (static_cast<unsigned char>(reply[kStatusByte]) & kUndecodedStatusBit) *decode = false;
+  return true;
+}
+
+bool validTextReply(const CommandRecord& record, std::string_view reply) {
+  if (record.fields.empty()) return true;
+  const std::string_view mustContain = fixedText(record.fields.front().mustContain);
+  if (!mustContain.empty() && reply.find(mustContain) == std::string_view::npos) return false;
+  const std::string_view endMarker = fixedText(record.fields.back().endMarker);
+  if (!endMarker.empty()) {
+    const std::size_t tail = endMarker.size() + 1;
+    const std::string_view end = reply.size() > tail ? reply.substr(reply.size() - tail) : reply;
+    return end.find(endMarker) != std::string_view::npos;
+  }
+  return record.replyLength == kUnknownLength ||
+         reply.size() == static_cast<std::size_t>(record.replyLength);
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) !=
+        std::tolower(static_cast<unsigned char>(prefix[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+int exchangeAndDecode(SerialLink& link, const ProbeSettings& settings, LinkContext& ctx,
+                      bool lastCommandFailed, const CommandRecord& record) {
+  std::string reply;
+  bool decode = true;
+  if (record.sendKind == SendKind::noExchange) {
+    if (!fixedReply(ctx, record, &reply) || lastCommandFailed) return 1;
+  } else {
+    const std::string bytes = commandBytes(record);
+    const std::string_view terminatorText = fixedText(record.commandTerminator);
+    const int terminator =
+        terminatorText.empty() ? kNoTerminator : static_cast<signed char>(terminatorText.back());
+    const int maxLength = record.replyLength < 0 ? kUnknownReplyMaximum : record.replyLength;
+    reply = readReply(link, settings, bytes, terminator, maxLength);
+    if (reply.empty()) return 1;
+    const bool valid = ctx.protocolFamily == kFamilyBinary ? validBinaryReply(ctx, reply, &decode)
+                                                           : validTextReply(record, reply);
+    if (!valid) return 1;
+    if (!decode) return 0;
+  }
+
+  const std::size_t start = record.startColumn > 1 ? record.startColumn - 1u : 0;
+  const std::string_view whole = reply;
+  const std::string_view text = start <= whole.size() ? whole.substr(start) : std::string_view{};
+  if (!startsWithIgnoringCase(text, fixedText(record.replyPrefix))) return 1;
+  decodeReply(ctx, text, record, whole);
+  return 0;
+}
+
+}  // namespace
+
+int executeTableCommand(SerialLink& link, const ProbeSettings& settings, LinkContext& ctx,
+                        bool& lastCommandFailed, const CommandRecord& record) {
+  const int result = exchangeAndDecode(link, settings, ctx, lastCommandFailed, record);
+  lastCommandFailed = result != 0;
+  return result;
+}
+
+}  // namespace orvik

@@ -1,0 +1,76 @@
+"""A running upssim for the end-to-end tests and benchmarks: its pseudo-terminal
+behind a link path, its control socket, and the commands its log says it
+received, with their CLOCK_MONOTONIC times."""
+
+import os
+import re
+import subprocess
+
+RX_LINE = re.compile(r'^(\d+\.\d+) \S+ rx "((?:[^"\\]|\\.)*)"')
+ESCAPES = {"r": "\r", "n": "\n", "t": "\t", "\\": "\\", '"': '"'}
+
+
+def unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and i + 1 < len(text):
+            if text[i + 1] == "x":
+                out.append(chr(int(text[i + 2:i + 4], 16)))
+                i += 4
+                continue
+            out.append(ESCAPES.get(text[i + 1], text[i + 1]))
+            i += 2
+            continue
+        out.append(text[i])
+        i += 1
+    return "".join(out)
+
+
+class UpsSim:
+    """upssim answering as one protocol; files live in folder."""
+
+    def __init__(self, upssim, protocol, folder):
+        self.upssim = upssim
+        self.link = os.path.join(folder, "ups.tty")
+        self.socket = os.path.join(folder, "ups.sock")
+        self.log_path = os.path.join(folder, "upssim.log")
+        self.process = subprocess.Popen(
+            [upssim, "--protocol", str(protocol), "--link", self.link, "--ctl", self.socket,
+             "--log", self.log_path, "--quiet"],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        # The device line comes once the link and the socket are in place.
+        self.device = self.process.stdout.readline().strip()
+        if not self.device:
+            raise RuntimeError("upssim did not start: " + self.process.stderr.read())
+
+    def platform_ini(self, folder):
+        """Points COM1 of a service in folder at this simulator."""
+        with open(os.path.join(folder, "platform.ini"), "w") as f:
+            f.write(f"COM1={self.link}\n")
+
+    def ctl(self, *words):
+        subprocess.run([self.upssim, "ctl", "--socket", self.socket, *words], check=True,
+                       capture_output=True, timeout=10)
+
+    def received(self):
+        """[(monotonic seconds, command bytes as text)] in order of arrival."""
+        try:
+            with open(self.log_path, encoding="latin-1") as f:
+                lines = f.read().splitlines()
+        except FileNotFoundError:
+            return []
+        found = []
+        for line in lines:
+            match = RX_LINE.match(line)
+            if match:
+                found.append((float(match.group(1)), unescape(match.group(2))))
+        return found
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
