@@ -12,6 +12,7 @@ struct FakeSockets::Network {
     bool bound = false;
     Ipv4Endpoint local;
     bool broadcast = false;
+    bool cancelled = false;
     std::deque<std::vector<uint8_t>> inbox;
   };
 
@@ -116,16 +117,26 @@ class FakeUdpSocket final : public UdpSocket {
       --network_->failingReceives;
       return kReceiveError;
     }
-    auto& inbox = network_->sockets[number_].inbox;
+    auto& endpoint = network_->sockets[number_];
     if (!network_->arrived.wait_for(lock, std::chrono::milliseconds(waitMs),
-                                    [&] { return !inbox.empty(); })) {
+                                    [&] { return endpoint.cancelled || !endpoint.inbox.empty(); })) {
       return kReceiveTimedOut;
     }
+    if (endpoint.cancelled) return kReceiveError;
+    auto& inbox = endpoint.inbox;
     const std::vector<uint8_t> datagram = std::move(inbox.front());
     inbox.pop_front();
     const std::size_t copied = std::min(capacity, datagram.size());
     if (copied > 0) std::memcpy(buffer, datagram.data(), copied);
     return static_cast<int>(copied);
+  }
+
+  void cancelReceive() override {
+    {
+      std::lock_guard<std::mutex> lock(network_->mutex);
+      network_->sockets[number_].cancelled = true;
+    }
+    network_->arrived.notify_all();
   }
 
   int localEndpoint(Ipv4Endpoint* out) const override {

@@ -43,6 +43,10 @@ class UdpSocket {
   // of it (the rest of a longer one is discarded). Returns the bytes copied
   // (0 for an empty datagram), kReceiveTimedOut or kReceiveError.
   virtual int receive(void* buffer, std::size_t capacity, int waitMs) = 0;
+  // Ends a receive() waiting on another thread, and makes every later one
+  // return kReceiveError at once: how an owner stops its receive thread
+  // without that thread waking up periodically to look.
+  virtual void cancelReceive() = 0;
   // The address and port the socket is bound to; 0 or -1.
   virtual int localEndpoint(Ipv4Endpoint* out) const = 0;
 };

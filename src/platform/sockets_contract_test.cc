@@ -2,7 +2,10 @@
 // fake cannot drift from what the POSIX backend does on loopback.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "platform/fake_sockets.h"
 #include "platform/posix_backends.h"
@@ -48,6 +51,24 @@ TYPED_TEST(SocketsContract, DatagramsArriveOneByOneCutToCapacity) {
   ASSERT_EQ(receiver->receive(buffer, sizeof buffer, 1000), 4);
   EXPECT_EQ(std::string(buffer, 4), "next");
   EXPECT_EQ(receiver->receive(buffer, sizeof buffer, 20), kReceiveTimedOut);
+}
+
+TYPED_TEST(SocketsContract, CancelEndsAWaitingReceiveAtOnceAndEveryLaterOne) {
+  Ipv4Endpoint at;
+  auto receiver = this->bound(&at);
+  std::atomic<int> result{1};
+  std::thread waiting([&] {
+    char buffer[4];
+    result = receiver->receive(buffer, sizeof buffer, 60000);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  receiver->cancelReceive();
+  waiting.join();
+  EXPECT_EQ(result, kReceiveError);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  char buffer[4];
+  EXPECT_EQ(receiver->receive(buffer, sizeof buffer, 60000), kReceiveError);
 }
 
 TYPED_TEST(SocketsContract, BoundPortRefusesASecondSocketUntilItsSocketIsGone) {

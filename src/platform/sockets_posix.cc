@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 #include "platform/posix_backends.h"
@@ -45,14 +46,22 @@ class PosixUdpSocket final : public UdpSocket {
   }
 
   int receive(void* buffer, std::size_t capacity, int waitMs) override {
+    if (cancelled_) return kReceiveError;
     pollfd watch{fd_, POLLIN, 0};
     const int ready = ::poll(&watch, 1, waitMs);
+    if (cancelled_) return kReceiveError;
     if (ready == 0 || (ready < 0 && errno == EINTR)) return kReceiveTimedOut;
     if (ready < 0) return kReceiveError;
     const ssize_t got = ::recv(fd_, buffer, capacity, MSG_DONTWAIT);
     if (got >= 0) return static_cast<int>(got);
     return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? kReceiveTimedOut
                                                                      : kReceiveError;
+  }
+
+  // Shutting the reading side wakes a poll() on another thread at once.
+  void cancelReceive() override {
+    cancelled_ = true;
+    ::shutdown(fd_, SHUT_RD);
   }
 
   int localEndpoint(Ipv4Endpoint* out) const override {
@@ -66,6 +75,7 @@ class PosixUdpSocket final : public UdpSocket {
 
  private:
   int fd_;
+  std::atomic<bool> cancelled_{false};
 };
 
 class PosixSockets final : public Sockets {

@@ -36,7 +36,7 @@ void ControlListener::receiveLoop(Entry& entry) {
     const int size = entry.socket->receive(buffer, sizeof buffer, kReceiveWaitMs);
     if (size == kReceiveTimedOut) continue;
     if (size < 0) {
-      clock_.sleepMs(kReceiveWaitMs);
+      if (!stopping_) clock_.sleepMs(kReceiveErrorPauseMs);
       continue;
     }
     if (decodeControlDatagram(buffer, static_cast<std::size_t>(size), &datagram) != 0) continue;
@@ -47,6 +47,9 @@ void ControlListener::receiveLoop(Entry& entry) {
 
 void ControlListener::closeListeners() {
   stopping_ = true;
+  for (Entry& entry : table_) {
+    if (entry.socket) entry.socket->cancelReceive();
+  }
   for (Entry& entry : table_) {
     if (entry.thread.joinable()) entry.thread.join();
   }

@@ -7,8 +7,8 @@
 //
 // Threads: openListener and closeListeners run on the main window's thread;
 // each handler runs on its listener's receive thread. A receive thread
-// waits at most kReceiveWaitMs for a datagram, so closeListeners ends it
-// within that time (plus the handler call in progress).
+// sleeps until a datagram comes; closeListeners cancels its wait, so it ends
+// at once (after the handler call in progress).
 #pragma once
 
 #include <array>
@@ -25,7 +25,11 @@
 namespace orvik {
 
 inline constexpr int kMaxListeners = 8;
-inline constexpr int kReceiveWaitMs = 200;
+// The longest single wait for a datagram; only a safety net, since a close
+// cancels the wait.
+inline constexpr int kReceiveWaitMs = 60000;
+// The pause after a failed receive, so a broken socket cannot make the thread spin.
+inline constexpr int kReceiveErrorPauseMs = 200;
 inline constexpr char kListenerOpenFailedLine[] = "openSocket(), Can not open stream socket.\n";
 inline constexpr char kListenerBindFailedLine[] = "OpenSocket(), Unable to bind socket address\n";
 
