@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # CPU time and peak memory of an idle upskeeper over a minute (or $1 seconds).
 # Targets: under 0.03 CPU-seconds per minute, under 8 MiB peak RSS.
+# The service polls COM1 as platform.ini says; with no platform.ini beside the
+# copy it probes /dev/ttyS0. Set UPS_DEVICE to point COM1 elsewhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -9,11 +11,13 @@ run=$(mktemp -d)
 trap 'rm -rf "$run"' EXIT
 cp build/src/service/core/upskeeper "$run/"
 cp -r data/. "$run/" 2>/dev/null || true
+if [ -n "${UPS_DEVICE:-}" ]; then echo "COM1=$UPS_DEVICE" > "$run/platform.ini"; fi
 (cd "$run" && exec ./upskeeper) &
 pid=$!
 sleep "$seconds"
 # Run time of every thread in nanoseconds, exact where tick-based accounting is not.
 cpu_ns=$(cat /proc/$pid/task/*/schedstat | awk '{sum += $1} END {print sum}')
+per_thread=$(for t in /proc/$pid/task/*; do awk -v id="${t##*/}" '{printf "    thread %s: %.1f ms in %d wake-ups\n", id, $1 / 1e6, $3}' "$t/schedstat"; done)
 peak_kib=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status")
 threads=$(awk '/Threads/ {print $2}' "/proc/$pid/status")
 kill -TERM "$pid"
@@ -24,3 +28,5 @@ awk -v ns="$cpu_ns" -v secs="$seconds" -v kib="$peak_kib" -v th="$threads" 'BEGI
   printf "  CPU time:  %.3f s (%.4f s per minute; target < 0.03)\n", cpu, cpu * 60 / secs
   printf "  peak RSS:  %.2f MiB (target < 8)\n", kib / 1024
 }'
+echo "  per thread (the first is the main thread, whose time is mostly start-up):"
+echo "$per_thread"

@@ -30,6 +30,9 @@ inline constexpr int64_t kStopPollMs = 10;
 // The longest idle pause of an action worker: a safety net only, since
 // every source of work wakes the worker.
 inline constexpr int32_t kIdleWaitMs = 10000;
+// The monitor's pause between passes when nobody wakes it: short enough for
+// its once-a-second bookkeeping and for alarm changes made off the poll task.
+inline constexpr int32_t kMonitorIdleWaitMs = 500;
 
 class TaskSet {
  public:
