@@ -47,6 +47,7 @@ CONFIG_OUTPUT_POWER = 1234
 SERIAL_NUMBER = 74008
 
 ON_BATTERY = 1 << 1
+BATTERY_LOW = 1 << 2
 SOURCE_NORMAL = 3
 SOURCE_BATTERY = 5
 NOT_AVAILABLE = -2
@@ -285,18 +286,22 @@ def record_follows_the_ups(link):
 
     def power_fail():
         link.sim.ctl("power", "fail")
+        link.sim.ctl("battery", "low")
 
-    link.follows(power_fail, lambda: {ALARM_FLAGS: (ON_BATTERY, ON_BATTERY),
+    link.follows(power_fail, lambda: {ALARM_FLAGS: (ON_BATTERY | BATTERY_LOW,
+                                                    ON_BATTERY | BATTERY_LOW),
                                       OUTPUT_SOURCE: SOURCE_BATTERY})
 
     def power_restore():
         for name, value in CHANGED_SETTINGS.items():
             link.sim.ctl("set", name, value)
+        link.sim.ctl("battery", "normal")
         link.sim.ctl("power", "restore")
 
     def restored():
         expected = measured(p, link.sim.status(), float(CHANGED_SETTINGS["temperature"]))
-        expected.update({ALARM_FLAGS: (ON_BATTERY, 0), OUTPUT_SOURCE: SOURCE_NORMAL})
+        expected.update({ALARM_FLAGS: (ON_BATTERY | BATTERY_LOW, 0),
+                         OUTPUT_SOURCE: SOURCE_NORMAL})
         return expected
 
     took = link.follows(power_restore, restored)
