@@ -29,14 +29,17 @@ def unescape(text):
 class UpsSim:
     """upssim answering as one protocol; files live in folder."""
 
-    def __init__(self, upssim, protocol, folder):
+    def __init__(self, upssim, protocol, folder, settings=None):
+        """settings: start-up values, {name: value} as for "set NAME VALUE"."""
         self.upssim = upssim
         self.link = os.path.join(folder, "ups.tty")
         self.socket = os.path.join(folder, "ups.sock")
         self.log_path = os.path.join(folder, "upssim.log")
         self.process = subprocess.Popen(
             [upssim, "--protocol", str(protocol), "--link", self.link, "--ctl", self.socket,
-             "--log", self.log_path, "--quiet"],
+             "--log", self.log_path, "--quiet"] +
+            [word for name, value in (settings or {}).items()
+             for word in ("--set", f"{name}={value}")],
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         # The device line comes once the link and the socket are in place.
         self.device = self.process.stdout.readline().strip()
@@ -51,6 +54,12 @@ class UpsSim:
     def ctl(self, *words):
         subprocess.run([self.upssim, "ctl", "--socket", self.socket, *words], check=True,
                        capture_output=True, timeout=10)
+
+    def status(self):
+        """The simulator's state now, {name: value text}."""
+        answer = subprocess.run([self.upssim, "ctl", "--socket", self.socket, "status"],
+                                check=True, capture_output=True, text=True, timeout=10).stdout
+        return dict(word.split("=", 1) for word in answer.split()[1:] if "=" in word)
 
     def received(self):
         """[(monotonic seconds, command bytes as text)] in order of arrival."""
