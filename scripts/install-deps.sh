@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, when it is missing (Debian 12, as root).
 set -euo pipefail
-packages=(cmake ninja-build g++ libgtest-dev python3 procps)
+packages=(cmake ninja-build g++ libgtest-dev python3 procps util-linux)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
