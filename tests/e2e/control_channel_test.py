@@ -2,13 +2,12 @@
 datagrams to 127.0.0.1:8828, the port bound to loopback only, one instance at
 a time."""
 
-import argparse
 import os
 import socket
 import struct
 import sys
 
-from harness import RECORD_PATH, RunFolder, check, field, read_record, run_tests, wait_for
+from harness import service_arguments, RECORD_PATH, RunFolder, check, field, read_record, run_tests, wait_for
 
 CONTROL_PORT = 8828
 STOP_COMMAND = 35152
@@ -133,10 +132,7 @@ def save_command_writes_the_settings_file():
 
 def main():
     global args
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--upskeeper", required=True)
-    parser.add_argument("--data")
-    args = parser.parse_args()
+    args = service_arguments()
     return run_tests([
         ("StopCommandEndsTheServiceWithCodeZero", stop_command_ends_the_service_with_code_zero),
         ("ControlPortIsBoundToLoopbackOnly", control_port_is_bound_to_loopback_only),

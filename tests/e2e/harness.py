@@ -1,6 +1,7 @@
 """Shared helpers for the end-to-end tests: a private run folder with the
 service and its data files, and the status record as bytes."""
 
+import argparse
 import os
 import shutil
 import signal
@@ -93,3 +94,14 @@ def run_tests(tests):
             print(f"[FAIL] {name}: {error}", flush=True)
     print(f"{len(tests) - failed} passed, {failed} failed")
     return 1 if failed else 0
+
+
+def service_arguments(upssim=False):
+    """The command line every service test takes: --upskeeper, --data and,
+    where upssim drives the service, --upssim."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--upskeeper", required=True)
+    parser.add_argument("--data", required=upssim)
+    if upssim:
+        parser.add_argument("--upssim", required=True)
+    return parser.parse_args()

@@ -2,12 +2,11 @@
 then polls it with the protocol's own commands in table order, and reports
 the link lost while the UPS is silent."""
 
-import argparse
 import os
 import sys
 import time
 
-from harness import (RECORD_PATH, RunFolder, check, field, read_record, run_tests, wait_for)
+from harness import (service_arguments, RECORD_PATH, RunFolder, check, field, read_record, run_tests, wait_for)
 from upssim_run import UpsSim
 
 args = None
@@ -115,11 +114,7 @@ def silent_ups_is_reported_lost_until_it_answers_again():
 
 def main():
     global args
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--upskeeper", required=True)
-    parser.add_argument("--upssim", required=True)
-    parser.add_argument("--data", required=True)
-    args = parser.parse_args()
+    args = service_arguments(upssim=True)
     return run_tests([
         ("IdentifiesEveryProtocolAndPollsInTableOrder",
          identifies_every_protocol_and_polls_in_table_order),

@@ -1,11 +1,10 @@
 """upskeeper creates the status record with its start-up values and stops in
 order on SIGTERM."""
 
-import argparse
 import os
 import sys
 
-from harness import (RECORD_PATH, RECORD_SIZE, RunFolder, check, field, read_record,
+from harness import (service_arguments, RECORD_PATH, RECORD_SIZE, RunFolder, check, field, read_record,
                      run_tests, text, wait_for)
 
 args = None
@@ -59,10 +58,7 @@ def sigterm_stops_quickly_with_code_zero():
 
 def main():
     global args
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--upskeeper", required=True)
-    parser.add_argument("--data")
-    args = parser.parse_args()
+    args = service_arguments()
     return run_tests([
         ("RecordHoldsStartUpValues", record_holds_start_up_values),
         ("SigtermStopsQuicklyWithCodeZero", sigterm_stops_quickly_with_code_zero),
