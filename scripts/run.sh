@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh
+TARGETS="upskeeper upssim" scripts/build.sh
 mkdir -p run
 cp build/src/service/core/upskeeper run/
 cp -r data/. run/ 2>/dev/null || true

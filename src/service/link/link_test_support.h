@@ -22,9 +22,10 @@
 
 namespace orvik::link_test {
 
+// The build names the checkout, wherever and however the compiler spells the
+// source's own path.
 inline std::string repositoryFile(const std::string& relative) {
-  std::string here = __FILE__;
-  return here.substr(0, here.rfind("src/service/link/")) + relative;
+  return std::string(ORVIK_SOURCE_DIR) + relative;
 }
 
 // A reply in a heap block of exactly its own length.
