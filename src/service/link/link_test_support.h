@@ -22,9 +22,10 @@
 
 namespace orvik::link_test {
 
+// A file of the checkout, by its path from the top. The build gives the top
+// (__FILE__ may be relative to the build folder, as under ccache).
 inline std::string repositoryFile(const std::string& relative) {
-  std::string here = __FILE__;
-  return here.substr(0, here.rfind("src/service/link/")) + relative;
+  return ORVIK_SOURCE_DIR + relative;
 }
 
 // A reply in a heap block of exactly its own length.

@@ -11,15 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "service/link/link_test_support.h"
 #include "service/link/protocol_tables.h"
 
 namespace orvik {
 namespace {
-
-std::string repositoryFile(const std::string& relative) {
-  std::string here = __FILE__;
-  return here.substr(0, here.rfind("src/service/link/")) + relative;
-}
 
 std::vector<std::string> readCrlfLines(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -71,7 +67,7 @@ bool entryMatches(const std::vector<std::string>& e, const std::string& k1, cons
 }
 
 TEST(IdentFile, FixedReplyLinesComeFirstAndNameFieldsOfFixedReplyCommands) {
-  std::vector<std::string> lines = readCrlfLines(repositoryFile("data/ident.ini"));
+  std::vector<std::string> lines = readCrlfLines(link_test::repositoryFile("data/ident.ini"));
   ASSERT_FALSE(lines.empty());
   std::set<uint32_t> fixedReplyIds;
   for (int protocol : {2, 5}) {
@@ -95,7 +91,7 @@ TEST(IdentFile, FixedReplyLinesComeFirstAndNameFieldsOfFixedReplyCommands) {
 }
 
 TEST(IdentFile, EveryModelEntryIsWellFormedAndReachable) {
-  std::vector<std::string> lines = readCrlfLines(repositoryFile("data/ident.ini"));
+  std::vector<std::string> lines = readCrlfLines(link_test::repositoryFile("data/ident.ini"));
   int versions = 0;
   for (const std::string& line : lines) {
     if (line.find("Version:") != std::string::npos) {
