@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <deque>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/fake_platform.h"
 #include "service/link/link_test_support.h"
@@ -14,12 +15,20 @@
 namespace orvik {
 namespace {
 
-// A UPS in one of the states of a self-test, as each family's replies show it.
-struct UpsScript {
+constexpr unsigned kOnBattery = 1;
+constexpr unsigned kTestInProgress = 23;
+
+// The phases of a self-test, as the UPS's status and result replies show them.
+enum Phase { kOnLine, kTesting, kAfterTest, kPowerFail };
+
+struct Family {
   int protocol;
-  // command -> reply while on mains, testing on battery, back on mains after
-  // the test, and in a power failure. Commands not listed keep their reply.
-  std::vector<std::pair<std::string, std::string>> always, onLine, testing, afterTest, powerFail;
+  std::string statusCommand;
+  std::string status[4];  // by phase
+  std::string resultCommand;
+  std::string result[4];
+  // Identity replies ("IS" tells the two-letter models apart).
+  std::vector<std::pair<std::string, std::string>> identity;
 };
 
 std::string binaryFrame(char status, char testByte) {
@@ -31,45 +40,37 @@ std::string binaryFrame(char status, char testByte) {
   return frame;
 }
 
-// Six status digits: a 45-byte reply.
+// Six status digits: 39 on battery, 44 test running.
 std::string q1Status(const std::string& digits) {
   return "(230.0 230.0 230.0 025 50.0 2.27 25.0 " + digits + "\r";
 }
 
-std::vector<std::pair<std::string, std::string>> twoLetterAnswers(const std::string& version) {
-  std::vector<std::pair<std::string, std::string>> answers;
-  for (const char* command :
-       {"BS", "BV", "BT", "NF", "NV", "OF", "OV", "OL", "OS", "IM", "IO", "IZ", "FV", "FF",
-        "FO", "FR", "FA", "FP", "ON", "BD", "CA", "FU", "FL", "FH", "FT", "FB", "Ts"}) {
-    answers.emplace_back(std::string(command) + "\r\n", "100\r\n");
-  }
-  answers.emplace_back("IS\r\n", version + "\r");
-  return answers;
-}
-
-// The poll task on the fake clock with a scripted UPS on COM1.
+// The poll task on the fake clock with a scripted UPS on COM1 that answers
+// every two-letter command it does not watch.
 struct Rig {
-  explicit Rig(const UpsScript& script) {
+  Rig() {
     std::memset(&record, 0, sizeof record);
     applyUpsStartValues(record);
     EXPECT_EQ(link.openPort(kUpsSlot, 0), 0);
-    play(script.always);
-    play(script.onLine);
+    for (const char* command :
+         {"BS", "BV", "BT", "NF", "NV", "OF", "OV", "OL", "OS", "IM", "IO", "IZ", "FV", "FF",
+          "FO", "FR", "FA", "FP", "ON", "BD", "CA", "FU", "FL", "FH", "FT", "FB", "Ts"}) {
+      answer(std::string(command) + "\r\n", "100\r\n");
+    }
   }
-  void play(const std::vector<std::pair<std::string, std::string>>& answers) {
-    for (const auto& [command, reply] : answers) ups.answer(command, {ReplyChunk{5, reply}});
+  void answer(const std::string& command, const std::string& reply) {
+    ups.answer(command, {ReplyChunk{5, reply}});
+  }
+  void play(const Family& f, Phase phase) {
+    answer(f.statusCommand, f.status[phase]);
+    if (!f.resultCommand.empty()) answer(f.resultCommand, f.result[phase]);
   }
   bool bit(unsigned n) const { return (record.alarmFlags >> n) & 1; }
-  // Steps until the bit has the value or untilMs of fake time have passed;
-  // whether it got there.
-  bool stepUntil(unsigned n, bool value, int64_t untilMs) {
-    while (bit(n) != value && fake.clock.monotonicMs() < untilMs) cycle.pollStep();
-    return bit(n) == value;
-  }
-  void stepFor(int64_t ms) {
-    for (const int64_t until = now() + ms; now() < until;) cycle.pollStep();
-  }
   int64_t now() { return fake.clock.monotonicMs(); }
+  // Steps until the bit is set or untilMs of fake time have passed.
+  void stepUntilSet(unsigned n, int64_t untilMs) {
+    while (!bit(n) && now() < untilMs) cycle.pollStep();
+  }
 
   FakePlatform fake;
   FakeSerialDevice& ups = fake.serial.device("COM1");
@@ -77,79 +78,75 @@ struct Rig {
   std::unique_ptr<StatusRecord> owned = std::make_unique<StatusRecord>();
   StatusRecord& record = *owned;
   std::atomic<int32_t> pollingStopped{0};
-  std::deque<QueuedCommand> queue;
+  bool testQueued = false;
   PollCycle cycle{link,
                   fake.clock,
                   record,
                   link_test::repositoryFile("data/ident.ini"),
                   pollingStopped,
                   [this](QueuedCommand* out) {
-                    if (queue.empty()) return false;
-                    *out = queue.front();
-                    queue.pop_front();
-                    return true;
+                    *out = {kCommandTest, 0};
+                    return std::exchange(testQueued, false);
                   }};
 };
-
-constexpr unsigned kOnBattery = 1;
-constexpr unsigned kTestInProgress = 23;
 
 // A self-test must not hide the power failures after it. Families whose
 // tables poll a test result end the test by it; protocol 5 polls none and
 // ends it by the time-out.
 TEST(SelfTest, PowerFailureAfterASelfTestIsSeenInEveryFamily) {
-  const UpsScript scripts[] = {
-      {.protocol = 1,
-       .always = {},
-       .onLine = {{"\x01", binaryFrame(0, 0)}},
-       .testing = {{"\x01", binaryFrame(1, 4)}},
-       .afterTest = {{"\x01", binaryFrame(0, 0)}},
-       .powerFail = {{"\x01", binaryFrame(1, 0)}}},
-      // The scripted unit answers "OI\r" as "I\r", whose end it is: protocol 3.
-      {.protocol = 3,
-       .always = {{"I\r", "#ACME-POWER      VALUE-1000 V01.02.0003\r"},
-                  {"F\r", "#230.0 004 24.00 50.0\r"}},
-       .onLine = {{"Q1\r", q1Status("000000")}},
-       .testing = {{"Q1\r", q1Status("100001")}},
-       .afterTest = {{"Q1\r", q1Status("000000")}},
-       .powerFail = {{"Q1\r", q1Status("100000")}}},
-      {.protocol = 6,
-       .always = twoLetterAnswers("B2.05"),
-       .onLine = {{"AG\r\n", "00\r\n"}, {"TR\r\n", "006\r\n"}},
-       .testing = {{"AG\r\n", "20\r\n"}, {"TR\r\n", "005\r\n"}},
-       .afterTest = {{"AG\r\n", "00\r\n"}, {"TR\r\n", "001\r\n"}},
-       .powerFail = {{"AG\r\n", "20\r\n"}}},
-      {.protocol = 5,
-       .always = twoLetterAnswers("T2.10"),
-       .onLine = {{"AG\r\n", "00\r\n"}, {"TR\r\n", "006\r\n"}},
-       .testing = {{"AG\r\n", "20\r\n"}, {"TR\r\n", "005\r\n"}},
-       .afterTest = {{"AG\r\n", "00\r\n"}, {"TR\r\n", "001\r\n"}},
-       .powerFail = {{"AG\r\n", "20\r\n"}}},
+  const Family families[] = {
+      {1,
+       "\x01",
+       {binaryFrame(0, 0), binaryFrame(1, 4), binaryFrame(0, 0), binaryFrame(1, 0)},
+       "",
+       {},
+       {}},
+      // "OI\r" ends in "I\r", so the scripted unit answers it: protocol 3.
+      {3,
+       "Q1\r",
+       {q1Status("000000"), q1Status("100001"), q1Status("000000"), q1Status("100000")},
+       "",
+       {},
+       {{"I\r", "#ACME-POWER      VALUE-1000 V01.02.0003\r"}, {"F\r", "#230.0 004 24.00 50.0\r"}}},
+      {6,
+       "AG\r\n",
+       {"00\r\n", "20\r\n", "00\r\n", "20\r\n"},
+       "TR\r\n",
+       {"006\r\n", "005\r\n", "001\r\n", "001\r\n"},
+       {{"IS\r\n", "B2.05\r"}}},
+      {5,
+       "AG\r\n",
+       {"00\r\n", "20\r\n", "00\r\n", "20\r\n"},
+       "TR\r\n",
+       {"006\r\n", "005\r\n", "001\r\n", "001\r\n"},
+       {{"IS\r\n", "T2.10\r"}}},
   };
-  for (const UpsScript& script : scripts) {
-    SCOPED_TRACE("protocol " + std::to_string(script.protocol));
-    Rig rig(script);
+  for (const Family& f : families) {
+    SCOPED_TRACE("protocol " + std::to_string(f.protocol));
+    Rig rig;
+    for (const auto& [command, reply] : f.identity) rig.answer(command, reply);
+    rig.play(f, kOnLine);
     // Identification and the groups read once after it.
     for (int i = 0; i < 80; ++i) rig.cycle.pollStep();
+    ASSERT_EQ(rig.cycle.protocolNumber(), f.protocol);
     ASSERT_TRUE(rig.cycle.linkIdentified());
-    ASSERT_EQ(rig.cycle.protocolNumber(), script.protocol);
-    ASSERT_FALSE(rig.bit(kOnBattery));
 
     const int64_t started = rig.now();
-    rig.queue.push_back({kCommandTest, 0});
-    rig.play(script.testing);
+    rig.testQueued = true;
+    rig.play(f, kTesting);
     rig.cycle.pollStep();
     ASSERT_TRUE(rig.bit(kTestInProgress));
     // The test runs on battery: that is no power failure.
-    rig.stepFor(10'000);
+    rig.stepUntilSet(kOnBattery, rig.now() + 10'000);
     EXPECT_FALSE(rig.bit(kOnBattery));
 
-    rig.play(script.afterTest);
-    rig.stepFor(10'000);
-    const bool reportsResult = script.protocol != 5;
+    rig.play(f, kAfterTest);
+    rig.stepUntilSet(kOnBattery, rig.now() + 10'000);
+    const bool reportsResult = f.protocol != 5;
     EXPECT_EQ(rig.bit(kTestInProgress), !reportsResult);
-    rig.play(script.powerFail);
-    EXPECT_TRUE(rig.stepUntil(kOnBattery, true, started + kUnreportedTestMs + 30'000));
+    rig.play(f, kPowerFail);
+    rig.stepUntilSet(kOnBattery, started + kUnreportedTestMs + 30'000);
+    EXPECT_TRUE(rig.bit(kOnBattery));
     EXPECT_FALSE(rig.bit(kTestInProgress));
     const int64_t seenAfter = rig.now() - started;
     if (reportsResult) {
