@@ -1,8 +1,9 @@
 // End to end: the service's serial link on the POSIX backend, talking to the
 // real upssim binary on a pseudo-terminal. Covers identification of every
 // protocol with the probe exchanges the poll cycle uses, a UPS whose state
-// changes under control commands, and a device that disappears in the middle
-// of an exchange and comes back.
+// changes under control commands, a device that disappears in the middle
+// of an exchange and comes back, and the poll cycle after a self-test that
+// the UPS never reports.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -10,17 +11,24 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/posix_backends.h"
+#include "service/link/poll_cycle.h"
+#include "service/link/self_test_timeout.h"
 #include "service/link/serial_link.h"
+#include "service/monitor/record_startup.h"
+#include "shared/status_record.h"
 
 namespace orvik {
 namespace {
@@ -284,6 +292,77 @@ TEST_F(SerialLinkE2eTest, PulledDeviceEndsTheExchangeInTimeWithoutSpinningAndReo
   sim = std::make_unique<Upssim>(3);
   ASSERT_EQ(link.openPort(kUpsSlot, 0), 0);
   EXPECT_TRUE(exchange(link, q1, "Q1\r", '\r', 99).bytes.starts_with("(230.0"));
+}
+
+// The real clock, which the test can move ahead to skip a wait the poll
+// cycle would otherwise sit out in real time.
+class AheadClock final : public Clock {
+ public:
+  int64_t monotonicMs() override { return posixClock().monotonicMs() + aheadMs; }
+  int64_t calendarSeconds() override { return posixClock().calendarSeconds(); }
+  bool toLocalTime(int64_t seconds, LocalTime* out) override {
+    return posixClock().toLocalTime(seconds, out);
+  }
+  bool fromLocalTime(const LocalTime& local, int64_t* seconds) override {
+    return posixClock().fromLocalTime(local, seconds);
+  }
+  void sleepMs(int64_t ms) override { posixClock().sleepMs(ms); }
+  void sleepUnlessWoken(Wakeup& wakeup, int64_t ms) override {
+    posixClock().sleepUnlessWoken(wakeup, ms);
+  }
+  void yield() override { posixClock().yield(); }
+
+  std::atomic<int64_t> aheadMs{0};
+};
+
+// Protocol 5 polls no test result: after a self-test, a power failure is
+// hidden until the test times out, and seen then. The poll cycle runs as the
+// poll task runs it, a step every 100 ms; the test moves its clock past the
+// two-minute time-out instead of waiting for it.
+TEST_F(SerialLinkE2eTest, Protocol5SeesAPowerFailureOnceAnUnreportedSelfTestTimesOut) {
+  Upssim sim(5, {"--set", "test-seconds=2"});
+  ASSERT_EQ(link.openPort(kUpsSlot, 0), 0);
+  AheadClock clock;
+  auto record = std::make_unique<StatusRecord>();
+  std::memset(record.get(), 0, sizeof *record);
+  applyUpsStartValues(*record);
+  const std::atomic<int32_t> pollingStopped{0};
+  std::vector<QueuedCommand> queue;
+  PollCycle cycle(link, clock, *record, "", pollingStopped, [&](QueuedCommand* out) {
+    if (queue.empty()) return false;
+    *out = queue.back();
+    queue.pop_back();
+    return true;
+  });
+  auto bit = [&](unsigned n) { return ((record->alarmFlags >> n) & 1) != 0; };
+  // Steps for the seconds given, or until done() holds; done().
+  auto stepFor = [&](int seconds, auto done) {
+    const int64_t until = posixClock().monotonicMs() + seconds * 1000;
+    while (!done() && posixClock().monotonicMs() < until) {
+      cycle.pollStep();
+      posixClock().sleepMs(100);
+    }
+    return done();
+  };
+  auto never = [] { return false; };
+
+  ASSERT_TRUE(stepFor(60, [&] { return cycle.linkIdentified(); }));
+  ASSERT_EQ(cycle.protocolNumber(), 5);
+  queue.push_back({kCommandTest, 0});
+  ASSERT_TRUE(stepFor(5, [&] { return bit(23); }));
+  EXPECT_TRUE(sim.ctl("status").find("test=running") != std::string::npos);
+  stepFor(3, never);
+  ASSERT_TRUE(sim.ctl("status").find("test=idle") != std::string::npos) << "upssim's test ended";
+
+  ASSERT_TRUE(sim.ctl("power fail").starts_with("ok"));
+  // A lap (under 10 s) reads the alarms, and the test still counts as running.
+  stepFor(12, never);
+  EXPECT_FALSE(bit(1));
+  EXPECT_TRUE(bit(23));
+  clock.aheadMs = kUnreportedTestMs;
+  EXPECT_TRUE(stepFor(12, [&] { return bit(1); })) << "power failure seen after the time-out";
+  EXPECT_FALSE(bit(23));
+  link.closePort(kUpsSlot);
 }
 
 }  // namespace

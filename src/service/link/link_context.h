@@ -51,6 +51,9 @@ struct DecoderState {
   // clear; its boost-or-trim bit then means nothing.
   int16_t boostMarker = 0;
   IdentEntry identEntry;
+  // "Q1" units: the last model read is listed in "ident.ini" (identEntry is
+  // its entry). Otherwise what the unit reports of itself stands.
+  bool identMatched = false;
   uint8_t lastModelByte = 0;  // binary: byte 15 of the previous reply
   // Last results of the voltage-table charge estimate, on line and on
   // battery; -1 before the first.
@@ -66,6 +69,8 @@ struct LinkContext {
   int protocolVariant = 0;
   std::string identPath;  // full path of "ident.ini" in the program's folder
   DecoderState decoder;
+  // Monotonic ms at which command 369 last started a battery test.
+  int64_t testStartedMs = 0;
   // Restore time given by the last restore-time command, used by the next
   // switch-off command of the binary and "Q1" protocols; -1 none.
   int32_t pendingRestoreSeconds = -1;

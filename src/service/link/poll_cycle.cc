@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/clock.h"
+#include "service/link/self_test_timeout.h"
 #include "service/link/serial_link.h"
 #include "service/link/table_exchange.h"
 #include "shared/record_access.h"
@@ -59,6 +60,7 @@ void PollCycle::pollStep() {
     linkIdentified_ = false;
     setCommunicationLost(true);
   }
+  endUnreportedTest(ctx_, tables_);
   stepBusy_ = false;
 }
 

@@ -115,9 +115,10 @@ TEST(Q1SetAReply, FaultCodeInColumn48SelectsOneAlarm) {
 
 TEST(ModelRule, AnUnknownModelKeepsItsOwnNameAndNoFactsAreMadeUp) {
   LinkFixture q(2);
-  q.decode("I", "#ACME-POWER      NEW-9      V01.02.0003\r");
+  q.decode("I", "#OTHERCO         NEW-9      V01.02.0003\r");
   EXPECT_EQ(readText(q.record.model), "NEW-9");
-  EXPECT_EQ(readText(q.record.manufacturer), "");
+  EXPECT_EQ(readText(q.record.manufacturer), "OTHERCO");
+  expectFields({{"VA", q.record.configOutputVA, kNotAvailable}});
   LinkFixture b(1);
   std::string reply = kBinaryOnLine;
   reply[11] = 'C';  // no such key in the file
@@ -125,6 +126,31 @@ TEST(ModelRule, AnUnknownModelKeepsItsOwnNameAndNoFactsAreMadeUp) {
   expectFields({{"VA", b.record.configOutputVA, kNotAvailable},
                 {"W", b.record.configOutputPower, kNotAvailable}});
   EXPECT_EQ(readText(b.record.model), "");
+}
+
+// The common "Q1" unit that "ident.ini" does not list: what it says of
+// itself stands, and its per-cell reading gives a full battery.
+// > "I\r"  < "#MEGAVOLT       PLAIN-650   V1.0\r"
+// > "F\r"  < "#230.0 002 12.00 50.0\r"
+// > "Q1\r" < "(230.0 230.0 230.0 023 50.0 2.27 25.0 00000001\r"
+TEST(Q1SetCReply, UnlistedUpsKeepsItsOwnNamesAndNominalBatteryVoltage) {
+  LinkFixture f(4);
+  const StatusRecord& r = f.record;
+  // A listed model seen before (another UPS on this port) must not linger.
+  EXPECT_EQ(f.decode("I", "#ACME-POWER     VALUE-2000  V01.02.0003\r"), 0);
+  ASSERT_EQ(readText(r.model), "VALUE 2000");
+  expectFields({{"listed: the entry's VA", r.configOutputVA, 2000}});
+
+  EXPECT_EQ(f.decode("I", "#MEGAVOLT       PLAIN-650   V1.0\r"), 0);
+  EXPECT_EQ(f.decode("F", "#230.0 002 12.00 50.0\r"), 0);
+  EXPECT_EQ(f.decode("Q1", "(230.0 230.0 230.0 023 50.0 2.27 25.0 00000001\r"), 0);
+  EXPECT_EQ(readText(r.manufacturer), "MEGAVOLT");
+  EXPECT_EQ(readText(r.model), "PLAIN-650");
+  expectFields({{"nominal battery: 12.00 V", r.nominalBatteryVoltage, 120}});
+  expectFields({{"six cells of 2.27 V", r.batteryVoltage, 136}});
+  EXPECT_GT(r.estChargeRemaining, 90);
+  EXPECT_GT(r.estMinutesRemaining, 0);
+  expectFields({{"VA unknown", r.configOutputVA, kNotAvailable}});
 }
 
 // > "OI\r" < "#0210\r"

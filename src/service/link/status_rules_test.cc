@@ -197,7 +197,7 @@ TEST(SelectorRule, AMatchChoosesTheResultAnythingElseKeepsTheValue) {
 TEST(MeasuredValueRules, Q1BatteryReadingBelow3VoltsIsPerCell) {
   const std::tuple<const char*, int16_t, int16_t, int> cases[] = {
       {"2.27", 0, 240, 272},  // 12 cells of a 24 V battery
-      {"2.27", 1, 240, 136},  // class 1 units count half the cells
+      {"2.27", 1, 240, 272},  // class 1 units alike
       {"2.27", 0, 480, 544},  // class 0 units always give one cell
       {"27.2", 1, 240, 272},  // otherwise the battery voltage itself
       {"2.27", 1, 0, 0}};     // per cell without a nominal voltage

@@ -70,6 +70,7 @@ int startTest(LinkContext& ctx, const Exchange& exchange, const CommandRecord* r
       int64_t{ctx.clock->processClock()} / 10 - loadField(status.serviceStartTicks);
   storeField(status.testStartTicks, static_cast<int32_t>(static_cast<uint32_t>(ticks)));
   setFlagBit(status.alarmFlags, kTestInProgressBit, true);
+  ctx.testStartedMs = ctx.clock->monotonicMs();
   sendComposed(exchange, *record, std::move(command));
   return 0;
 }

@@ -175,9 +175,9 @@ void batteryVoltageRule(LinkContext& ctx, const FieldRecord& field, std::string_
     storeField(record.nominalBatteryVoltage, nominal);
   }
   // Below 3 V, or on class 0 models always, "Q1" units give the voltage of
-  // one 2 V cell.
+  // one 2 V cell. The battery has nominal / 20 cells (six to a 12 V block,
+  // the nominal in 0.1 V), so in 0.1 V it reads number x nominal / 2.
   if (ctx.protocolFamily == kFamilyQ1 && (number < 3.0 || ctx.decoder.modelKind == 0)) {
-    if (ctx.decoder.modelKind == 1 && number < 3.0) nominal /= 2;
     storeField(record.batteryVoltage, saturate16(truncateValue(number * nominal * 0.5)));
   }
   storeEstimates(ctx);
@@ -200,6 +200,12 @@ void modelRule(LinkContext& ctx, std::string_view text, std::string_view reply) 
   if (ctx.protocolFamily == kFamilyQ1) {
     // The model is cut from a fixed column range, so it carries blanks.
     matched = identLookup(ctx, kFamilyQ1, trimBlanks(text), {}, {});
+    state.identMatched = matched;
+    // The "Q1" tables read no rating: only an entry knows it, and a model
+    // not listed leaves it unknown, not that of a UPS seen before.
+    const IdentEntry& entry = state.identEntry;
+    storeField(record.configOutputVA, matched ? saturate16(entry.ratedVa) : kNotAvailable);
+    storeField(record.configOutputPower, matched ? saturate16(entry.ratedW) : kNotAvailable);
   } else if (ctx.protocolFamily == kFamilyBinary) {
     if (!reaches(reply, 15)) return;
     const int modelByte = replyByte(reply, 15);
@@ -218,7 +224,9 @@ void modelRule(LinkContext& ctx, std::string_view text, std::string_view reply) 
   } else if (!trimBlanks(text).empty()) {
     storeText(record.model, trimBlanks(text));
   }
-  if (state.identEntry.found) setText(record.manufacturer, state.identEntry.manufacturer);
+  // A "Q1" unit that is not listed keeps the manufacturer it named itself.
+  const bool listed = ctx.protocolFamily == kFamilyQ1 ? matched : state.identEntry.found;
+  if (listed) setText(record.manufacturer, state.identEntry.manufacturer);
 }
 
 // Selector variables: on a match the target takes the variable's own result.
@@ -263,14 +271,39 @@ void storeFromEntry(int16_t& target, const IdentEntry& entry, int32_t value) {
   if (entry.found) storeField(target, saturate16(value));
 }
 
+// The nominal battery voltage and the ratings: a "Q1" unit's own word
+// stands unless "ident.ini" lists its model; the binary units report none.
+void ratingRule(LinkContext& ctx, int16_t& target, const FieldRecord& field, std::string_view text,
+                Reading reading, int32_t IdentEntry::*entryValue) {
+  const DecoderState& state = ctx.decoder;
+  const bool ownWord = ctx.protocolFamily == kFamilyTwoLetter ||
+                       (ctx.protocolFamily == kFamilyQ1 && !state.identMatched);
+  if (ownWord) {
+    storeGeneric(target, field, text, reading);
+  } else {
+    storeFromEntry(target, state.identEntry, state.identEntry.*entryValue);
+  }
+}
+
+void manufacturerRule(LinkContext& ctx, std::string_view text) {
+  StatusRecord& record = *ctx.record;
+  const DecoderState& state = ctx.decoder;
+  if (ctx.protocolFamily == kFamilyTwoLetter) return storeText(record.manufacturer, text);
+  // The "Q1" text runs up to the blank after it. The model follows in the
+  // same reply, and its entry, if listed, replaces the name.
+  if (ctx.protocolFamily == kFamilyQ1) {
+    if (!trimBlanks(text).empty()) storeText(record.manufacturer, trimBlanks(text));
+    return;
+  }
+  if (state.identEntry.found) setText(record.manufacturer, state.identEntry.manufacturer);
+}
+
 }  // namespace
 
 void storeVariable(LinkContext& ctx, std::string_view valueText, const FieldRecord& field,
                    uint32_t variableId, std::string_view reply) {
   if (ctx.record == nullptr || ctx.clock == nullptr) return;
   StatusRecord& record = *ctx.record;
-  const IdentEntry& entry = ctx.decoder.identEntry;
-  const bool twoLetter = ctx.protocolFamily == kFamilyTwoLetter;
   const int64_t numberRead = decimalValue(valueText);
   const bool match = numberRead == field.check.valueTable[1];
   const std::string_view text = valueText;
@@ -300,16 +333,14 @@ void storeVariable(LinkContext& ctx, std::string_view valueText, const FieldReco
     case id(11, 1): return nominalVoltageRule(ctx, field, text, reply, record.confInVolt);
     case id(11, 2): return nominalVoltageRule(ctx, field, text, reply, record.confOutVolt);
     case id(11, 3):
-      if (twoLetter) return storeGeneric(record.nominalBatteryVoltage, field, text, floating);
-      return storeFromEntry(record.nominalBatteryVoltage, entry, entry.nominalBatteryVoltage);
+      return ratingRule(ctx, record.nominalBatteryVoltage, field, text, floating,
+                        &IdentEntry::nominalBatteryVoltage);
     case id(13, 1): return storeGeneric(record.confInFreq.value, field, text, floating);
     case id(13, 2): return storeGeneric(record.confOutFreq.value, field, text, floating);
     case id(14):
-      if (twoLetter) return storeGeneric(record.configOutputVA, field, text, integer);
-      return storeFromEntry(record.configOutputVA, entry, entry.ratedVa);
+      return ratingRule(ctx, record.configOutputVA, field, text, integer, &IdentEntry::ratedVa);
     case id(15):
-      if (twoLetter) return storeGeneric(record.configOutputPower, field, text, integer);
-      return storeFromEntry(record.configOutputPower, entry, entry.ratedW);
+      return ratingRule(ctx, record.configOutputPower, field, text, integer, &IdentEntry::ratedW);
     case id(22):    return storeGeneric(record.lowTransferVoltage.value, field, text, floating);
     case id(23):    return storeGeneric(record.highTransferVoltage.value, field, text, floating);
     case id(24):    return storeGeneric(record.startupAfterDelay.value, field, text, integer);
@@ -323,10 +354,7 @@ void storeVariable(LinkContext& ctx, std::string_view valueText, const FieldReco
       return outputSourceRule(ctx, variableId, match, numberRead);
     case id(44): case id(45): case id(46): case id(47):
       return batteryStatusRule(ctx, variableId, match);
-    case id(49):
-      if (twoLetter) return storeText(record.manufacturer, text);
-      if (entry.found) setText(record.manufacturer, entry.manufacturer);
-      return;
+    case id(49):    return manufacturerRule(ctx, text);
     case id(50):    return modelRule(ctx, text, reply);
     case id(51):    return storeText(record.serialNumber, text);
     case id(52):    return storeText(record.attDevice, text);
