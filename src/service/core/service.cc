@@ -65,10 +65,11 @@ int Service::serviceStart(const std::string& programFilePath) {
 int Service::setUpRecord() {
   mapping_ = RecordMapping::createOrOpen(*platform_.sharedMemory);
   if (!mapping_) return 0;
-  settings_ = std::make_unique<SettingsFile>(record(), platform_);
-  startupFiles_ =
-      initialiseRecord(record(), platform_, processCatalogue(), programDirectory_, *settings_);
-  eventLog_ = std::make_unique<EventLog>(record(), *platform_.clock, *platform_.files);
+  startupFiles_ = startupFilesIn(programDirectory_);
+  settings_ = std::make_unique<SettingsFile>(record(), platform_, startupFiles_.configPath);
+  initialiseRecord(record(), platform_, processCatalogue(), startupFiles_, *settings_);
+  eventLog_ =
+      std::make_unique<EventLog>(record(), *platform_.clock, *platform_.files, startupFiles_.logs);
   // Not yet: the scheduler; the bookkeeping runs without it.
   monitor_ = std::make_unique<EventMonitor>(record(), *platform_.clock, *eventLog_,
                                             processCatalogue(), actionQueues_, nullptr);

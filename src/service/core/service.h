@@ -44,7 +44,8 @@ class Service {
   // Valid once serviceStart has succeeded.
   SettingsFile& settings() { return *settings_; }
   EventMonitor& monitor() { return *monitor_; }
-  // The paths of "ident.ini" and "event.ini", for the poll cycle.
+  // The service's files, fixed at start-up; valid once serviceStart has
+  // set up the record.
   const StartupFiles& startupFiles() const { return startupFiles_; }
   // Read by the poll task: set once the service stops or shuts down.
   std::atomic<int32_t> pollingStopped{0};

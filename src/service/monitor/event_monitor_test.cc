@@ -84,7 +84,7 @@ class EventMonitorTest : public ::testing::Test {
   FakePlatform fake;
   TestRecord test{folder};
   MessageCatalogue catalogue;
-  EventLog log{record(), fake.clock, fake.files};
+  EventLog log{record(), fake.clock, fake.files, test.files.logs};
   RecordingQueues queues{record()};
   std::vector<std::pair<int64_t, int64_t>> scheduleRuns;
   EventMonitor monitor{
