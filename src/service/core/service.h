@@ -35,7 +35,10 @@ class Service {
   // Raises "service stopped", stops polling, lets the tasks drain for at most
   // 30 s and releases the resources. The record stays mapped; its name is
   // removed, so the pages see no service, as when the last handle closes.
-  void serviceStop();
+  // False when a task's thread was still running after the wait: it may
+  // still use the service's objects, so the process must end without
+  // destroying them.
+  bool serviceStop();
 
   StatusRecord& record() { return mapping_->record(); }
   const std::string& programDirectory() const { return programDirectory_; }
