@@ -37,7 +37,6 @@ bool eventually(const std::function<bool()>& condition) {
   return true;
 }
 
-
 // The language follows the test machine's locale, so every file is there.
 void writeMessageFiles(const ScratchFolder& folder) {
   for (const char* code :
@@ -193,9 +192,10 @@ TEST_F(ServiceTest, StopReportsATaskThatOutlivedItsWait) {
   writeMessageFiles(folder);
   ASSERT_EQ(service.serviceStart(fake.system.programPathValue), 1);
   std::atomic<bool> release{false};
-  initialiseTask(service.tasks()[kExecuteWorker], [&] {
+  const auto holdOn = [&] {
     while (!release) std::this_thread::yield();
-  }, 100);
+  };
+  initialiseTask(service.tasks()[kExecuteWorker], holdOn, 100);
   service.startTasks();
   while (service.tasks()[kExecuteWorker].busy == 0) std::this_thread::yield();
   // The process must then end without destroying what the task still uses.
