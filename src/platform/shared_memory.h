@@ -21,7 +21,9 @@ class SharedMemory {
   virtual ~SharedMemory() = default;
 
   // Creates the block (zero-filled) or, when the name exists already, opens
-  // it; *existed tells which. Null on failure.
+  // it; *existed tells which. A block found smaller than size, as it is for
+  // a moment while another process creates it, is looked at again for a
+  // short while. Null on failure.
   virtual std::unique_ptr<SharedBlock> createOrOpen(const char* name, std::size_t size,
                                                     bool* existed) = 0;
   // Opens an existing block only. Null when there is none or it is smaller

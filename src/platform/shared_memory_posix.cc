@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "platform/posix_backends.h"
 
@@ -24,6 +26,12 @@ class PosixBlock final : public SharedBlock {
   std::size_t size_;
 };
 
+// Between a creator's exclusive create and its ftruncate the block exists
+// with size 0; an opener that finds it so waits for the creator this long
+// (40 looks, 5 ms apart) before it gives up.
+constexpr int kOpenAttempts = 40;
+constexpr auto kOpenRetryPause = std::chrono::milliseconds(5);
+
 std::unique_ptr<SharedBlock> mapWhole(int fd, std::size_t size) {
   void* data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   close(fd);  // the mapping keeps the object alive
@@ -38,31 +46,33 @@ class PosixSharedMemory final : public SharedMemory {
   std::unique_ptr<SharedBlock> createOrOpen(const char* name, std::size_t size,
                                             bool* existed) override {
     const std::string path = std::string("/") + name;
-    int fd = shm_open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
-    if (fd >= 0) {
-      if (!restrictAccess(fd) || ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        close(fd);
-        shm_unlink(path.c_str());
-        return nullptr;
+    for (int attempt = 1;; ++attempt) {
+      int fd = shm_open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+      if (fd >= 0) {
+        if (!restrictAccess(fd) || ftruncate(fd, static_cast<off_t>(size)) != 0) {
+          close(fd);
+          shm_unlink(path.c_str());
+          return nullptr;
+        }
+        *existed = false;
+        return mapWhole(fd, size);
       }
-      *existed = false;
-      return mapWhole(fd, size);
+      if (errno != EEXIST) return nullptr;
+      bool unready = false;
+      if (auto block = openSized(path, size, &unready)) {
+        *existed = true;
+        return block;
+      }
+      // Still being created, or its creator gave up and removed it (then
+      // the next attempt creates it): look again shortly.
+      if (!unready || attempt == kOpenAttempts) return nullptr;
+      std::this_thread::sleep_for(kOpenRetryPause);
     }
-    if (errno != EEXIST) return nullptr;
-    *existed = true;
-    return openExisting(name, size);
   }
 
   std::unique_ptr<SharedBlock> openExisting(const char* name, std::size_t size) override {
-    const std::string path = std::string("/") + name;
-    const int fd = shm_open(path.c_str(), O_RDWR, 0);
-    if (fd < 0) return nullptr;
-    struct stat info{};
-    if (fstat(fd, &info) != 0 || static_cast<std::size_t>(info.st_size) < size) {
-      close(fd);
-      return nullptr;
-    }
-    return mapWhole(fd, size);
+    bool unready = false;
+    return openSized(std::string("/") + name, size, &unready);
   }
 
   void removeName(const char* name) override { shm_unlink((std::string("/") + name).c_str()); }
@@ -77,6 +87,25 @@ class PosixSharedMemory final : public SharedMemory {
       if (entry == nullptr || fchown(fd, static_cast<uid_t>(-1), entry->gr_gid) != 0) return false;
     }
     return fchmod(fd, 0660) == 0;
+  }
+
+  // Null on failure; *unready tells whether the failure may pass: the name
+  // is missing or the block is smaller than size.
+  static std::unique_ptr<SharedBlock> openSized(const std::string& path, std::size_t size,
+                                                bool* unready) {
+    const int fd = shm_open(path.c_str(), O_RDWR, 0);
+    if (fd < 0) {
+      *unready = errno == ENOENT;
+      return nullptr;
+    }
+    struct stat info{};
+    const bool stated = fstat(fd, &info) == 0;
+    if (!stated || static_cast<std::size_t>(info.st_size) < size) {
+      *unready = stated;
+      close(fd);
+      return nullptr;
+    }
+    return mapWhole(fd, size);
   }
 
   std::string group_;

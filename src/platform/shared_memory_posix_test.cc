@@ -1,10 +1,14 @@
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "platform/fake_platform.h"
 #include "platform/posix_backends.h"
@@ -79,6 +83,45 @@ TEST(PosixSharedMemory, BlockIsReadableAndWritableByOwnerAndGroupOnly) {
   EXPECT_EQ(info.st_mode & 0777, 0660u);
   EXPECT_EQ(info.st_size, 64);
   posixSharedMemory().removeName(name.c_str());
+}
+
+// A creator between its exclusive create and its ftruncate: the name exists
+// with size 0. The test plays that creator itself.
+TEST(PosixSharedMemory, OpenerWaitsForABlockBeingCreatedButNotForever) {
+  const std::string name = "orvik_race_" + std::to_string(::getpid());
+  const std::string path = "/" + name;
+  ::shm_unlink(path.c_str());
+  const int creator = ::shm_open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+  ASSERT_GE(creator, 0);
+
+  std::unique_ptr<SharedBlock> opened;
+  bool existed = false;
+  std::thread opener(
+      [&] { opened = posixSharedMemory().createOrOpen(name.c_str(), 4096, &existed); });
+  // Well inside the opener's patience, and long enough for it to have found
+  // the empty block at least once.
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(::ftruncate(creator, 4096), 0);
+  void* view = ::mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, creator, 0);
+  if (view != MAP_FAILED) {
+    static_cast<char*>(view)[9] = 'c';
+    ::munmap(view, 4096);
+  }
+  opener.join();
+  ASSERT_TRUE(opened);
+  EXPECT_TRUE(existed);
+  EXPECT_EQ(static_cast<char*>(opened->data())[9], 'c') << "the creator's block, not another";
+
+  // A block that never gets its size is given up, as before, after a short wait.
+  ::shm_unlink(path.c_str());
+  ::close(creator);
+  const int stuck = ::shm_open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+  ASSERT_GE(stuck, 0);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(posixSharedMemory().createOrOpen(name.c_str(), 4096, &existed));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  ::close(stuck);
+  ::shm_unlink(path.c_str());
 }
 
 }  // namespace

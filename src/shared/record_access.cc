@@ -1,6 +1,19 @@
 #include "shared/record_access.h"
 
 namespace orvik {
+namespace {
+
+std::atomic<Wakeup*> alarmWakeup{nullptr};
+
+}  // namespace
+
+void setAlarmWakeup(Wakeup* wakeup) { alarmWakeup.store(wakeup); }
+
+void clearAlarmWakeup(Wakeup* wakeup) { alarmWakeup.compare_exchange_strong(wakeup, nullptr); }
+
+void notifyAlarmChange() {
+  if (Wakeup* wakeup = alarmWakeup.load()) wakeup->raise();
+}
 
 void setText(char* field, std::size_t size, const char* text) {
   if (size == 0) return;

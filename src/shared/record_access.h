@@ -11,6 +11,8 @@
 #include <string>
 #include <type_traits>
 
+#include "platform/wakeup.h"
+
 namespace orvik {
 
 template <class T>
@@ -25,13 +27,31 @@ void storeField(T& field, V value) {
   std::atomic_ref<T>(field).store(static_cast<T>(value), std::memory_order_relaxed);
 }
 
-// Sets or clears one bit of a 32-bit flag word in a single atomic step.
+// alarmFlags is written from several threads (poll task, control listener,
+// monitor, shutdown); the monitor must see each change at once, or a bit set
+// and cleared again between two of its passes raises no event. So every
+// write goes through setFlagBit or storeFlags, which raise the registered
+// wakeup whenever the word changes. One per process: the service registers
+// its monitor task's; null (the default, and in the pages) for nobody. The
+// wakeup must outlive every writer, or be unregistered first.
+void setAlarmWakeup(Wakeup* wakeup);
+// Unregisters wakeup if it is the registered one.
+void clearAlarmWakeup(Wakeup* wakeup);
+void notifyAlarmChange();
+
+// Sets or clears one bit of alarmFlags in a single atomic step.
 inline void setFlagBit(uint32_t& flags, unsigned bit, bool on) {
   std::atomic_ref<uint32_t> ref(flags);
-  if (on) {
-    ref.fetch_or(uint32_t{1} << bit, std::memory_order_relaxed);
-  } else {
-    ref.fetch_and(~(uint32_t{1} << bit), std::memory_order_relaxed);
+  const uint32_t mask = uint32_t{1} << bit;
+  const uint32_t before = on ? ref.fetch_or(mask, std::memory_order_relaxed)
+                             : ref.fetch_and(~mask, std::memory_order_relaxed);
+  if (((before & mask) != 0) != on) notifyAlarmChange();
+}
+
+// Replaces the whole of alarmFlags in one atomic step.
+inline void storeFlags(uint32_t& flags, uint32_t value) {
+  if (std::atomic_ref<uint32_t>(flags).exchange(value, std::memory_order_relaxed) != value) {
+    notifyAlarmChange();
   }
 }
 

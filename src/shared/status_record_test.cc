@@ -73,6 +73,31 @@ TEST(RecordAccess, FlagBitsChangeOneAtATime) {
   EXPECT_EQ(loadField(flags), 0xFFFFFFFFu);
 }
 
+TEST(RecordAccess, EveryChangeOfTheFlagsRaisesTheRegisteredWakeupAndOnlyAChange) {
+  Wakeup monitor;
+  Wakeup other;
+  setAlarmWakeup(&monitor);
+  uint32_t flags = 0x01000000;
+  setFlagBit(flags, 24, true);
+  setFlagBit(flags, 3, false);
+  storeFlags(flags, 0x01000000);
+  EXPECT_FALSE(monitor.take()) << "rewriting the same bits wakes nobody";
+  setFlagBit(flags, 1, true);
+  EXPECT_TRUE(monitor.take());
+  setFlagBit(flags, 1, false);
+  EXPECT_TRUE(monitor.take());
+  storeFlags(flags, 0);
+  EXPECT_TRUE(monitor.take());
+  EXPECT_EQ(flags, 0u);
+
+  clearAlarmWakeup(&other);  // not the registered one: stays registered
+  setFlagBit(flags, 2, true);
+  EXPECT_TRUE(monitor.take());
+  clearAlarmWakeup(&monitor);
+  setFlagBit(flags, 2, false);
+  EXPECT_FALSE(monitor.take());
+}
+
 TEST(RecordMapping, SecondOpenSeesTheExistingRecordUnchanged) {
   FakeSharedMemory memory;
   bool existed = true;

@@ -13,15 +13,13 @@
 #include "platform/posix_backends.h"
 #include "service/monitor/settings_file.h"
 #include "shared/persisted_slices.h"
-#include "shared/record_access.h"
 
 int main(int argc, char** argv) {
   using namespace orvik;
   if (argc < 3) return 2;
   auto record = std::make_unique<StatusRecord>();
   std::memset(record.get(), 0, sizeof *record);
-  setText(record->configPath, std::string(argv[1]) + "/kestrel.cfg");
-  SettingsFile settings(*record, posixPlatform());
+  SettingsFile settings(*record, posixPlatform(), std::string(argv[1]) + "/kestrel.cfg");
 
   const uint32_t first = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10));
   const long count = argc > 3 ? std::strtol(argv[3], nullptr, 10) : -1;

@@ -27,8 +27,7 @@ void resetCommunicationState(StatusRecord& live) {
   setText(live.model, f.model);
   setText(live.upsSoftwareVersion, f.upsSoftwareVersion);
   setText(live.agentSoftwareVersion, f.agentSoftwareVersion);
-  setText(live.idName, f.idName);
-  setText(live.attDevice, f.attDevice);
+  setText(live.serialNumber, f.serialNumber);
 
   for (auto field :
        {&StatusRecord::batteryStatus, &StatusRecord::secondsOnBattery,
@@ -57,7 +56,7 @@ void resetCommunicationState(StatusRecord& live) {
     copyValue((live.*param).value, (f.*param).value);
   }
   storeField(live.rebootWithDuration.value, f.rebootWithDuration.value);
-  storeField(live.alarmFlags, 0u);
+  storeFlags(live.alarmFlags, 0u);
 }
 
 }  // namespace orvik

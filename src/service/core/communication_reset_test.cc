@@ -17,14 +17,17 @@ struct Range {
 };
 
 // The fields a port change returns to their start-up values, by offset in
-// the record: identity strings, measured values, test summary, and the
-// value member of every control and configuration parameter.
-const Range kResetToStartup[] = {{0, 384},  {384, 94}, {766, 2},  {1032, 2}, {1052, 2}, {1072, 4},
-                                 {1112, 2}, {1132, 2}, {1152, 2}, {1172, 2}, {1192, 2}, {1212, 2},
-                                 {1232, 4}, {1236, 2}, {1256, 2}, {1276, 2}, {1296, 2}};
+// the record: the identity strings the UPS reports (manufacturer to agent
+// version, then the serial number), measured values, test summary, and the
+// value member of every control and configuration parameter. idName and
+// attDevice (256 to 383) are the user's and must survive.
+const Range kResetToStartup[] = {{0, 256},  {384, 94}, {766, 2},   {1032, 2}, {1052, 2},
+                                 {1072, 4}, {1112, 2}, {1132, 2},  {1152, 2}, {1172, 2},
+                                 {1192, 2}, {1212, 2}, {1232, 4},  {1236, 2}, {1256, 2},
+                                 {1276, 2}, {1296, 2}, {74008, 64}};
 constexpr std::size_t kAlarmFlagsOffset = 484;
 
-TEST(CommunicationReset, OnlyLinkValuesGoBackAndAlarmFlagsBecomeZero) {
+TEST(CommunicationReset, OnlyWhatTheUpsReportedGoesBackAndAlarmFlagsBecomeZero) {
   auto startup = std::make_unique<StatusRecord>();
   applyUpsStartValues(*startup);
 

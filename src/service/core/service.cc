@@ -18,7 +18,7 @@ Service::Service(Platform platform)
   // Not yet: the timed outlet switch-off (outletSwitchOffHook) of the action queues.
 }
 
-Service::~Service() = default;
+Service::~Service() { clearAlarmWakeup(&tasks_[kMonitorTask].wakeup); }
 
 void Service::failStart(const std::string& text) {
   platform_.ui->messageBox(kServiceCaption, text.c_str());
@@ -65,10 +65,11 @@ int Service::serviceStart(const std::string& programFilePath) {
 int Service::setUpRecord() {
   mapping_ = RecordMapping::createOrOpen(*platform_.sharedMemory);
   if (!mapping_) return 0;
-  settings_ = std::make_unique<SettingsFile>(record(), platform_);
-  startupFiles_ =
-      initialiseRecord(record(), platform_, processCatalogue(), programDirectory_, *settings_);
-  eventLog_ = std::make_unique<EventLog>(record(), *platform_.clock, *platform_.files);
+  startupFiles_ = startupFilesIn(programDirectory_);
+  settings_ = std::make_unique<SettingsFile>(record(), platform_, startupFiles_.configPath);
+  initialiseRecord(record(), platform_, processCatalogue(), startupFiles_, *settings_);
+  eventLog_ =
+      std::make_unique<EventLog>(record(), *platform_.clock, *platform_.files, startupFiles_.logs);
   // Not yet: the scheduler; the bookkeeping runs without it.
   monitor_ = std::make_unique<EventMonitor>(record(), *platform_.clock, *eventLog_,
                                             processCatalogue(), actionQueues_, nullptr);
@@ -76,16 +77,14 @@ int Service::setUpRecord() {
 }
 
 void Service::initialiseTasks() {
-  // Alarm bits change on the poll task's thread; a change wakes the monitor
-  // at once, so between changes it only needs to wake for its once-a-second
-  // bookkeeping instead of ten times a second.
-  initialiseTask(tasks_[kPollTask], [this] {
-    const uint32_t before = loadField(record().alarmFlags);
-    pollCycle_->pollStep();
-    if (loadField(record().alarmFlags) != before) wakeTask(tasks_[kMonitorTask]);
-  }, 100);
+  initialiseTask(tasks_[kPollTask], [this] { pollCycle_->pollStep(); }, 100);
+  // Every write that changes alarmFlags, on whichever thread, wakes the
+  // monitor at once (the decoder mid-exchange, the port-change reset), so
+  // between changes it only needs to wake for its once-a-second bookkeeping
+  // instead of ten times a second.
   initialiseTask(tasks_[kMonitorTask], [this] { monitor_->monitorStep(); }, 100, [] { return 1; });
   tasks_[kMonitorTask].idleWaitMs = kMonitorIdleWaitMs;
+  setAlarmWakeup(&tasks_[kMonitorTask].wakeup);
   // Not yet: the action queues; until they exist the workers have nothing to
   // serve and stay in their idle pause.
   for (int id = kBroadcastWorker; id <= kShutdownWorker; ++id) {
@@ -96,18 +95,23 @@ void Service::initialiseTasks() {
 
 void Service::startTasks() { tasks_.start(*platform_.clock); }
 
-void Service::serviceStop() {
-  if (!mapping_) return;
+bool Service::serviceStop() {
+  if (!mapping_) return true;
   setFlagBit(record().alarmFlags, kServiceRunningBit, false);
   monitor_->raiseEvent(kRecovery, kServiceRunningBit);
   pollingStopped = 1;
   // A task still running after the wait may yet read the catalogue; the
-  // process ends right after and frees it then.
-  if (tasks_.stopAll(*platform_.clock)) freeCatalogue();
+  // process ends right after, without freeing anything.
+  const bool tasksEnded = tasks_.stopAll(*platform_.clock);
+  if (tasksEnded) freeCatalogue();
   serialLink_.closePort(kUpsSlot);
+  // The name goes while the control port is still ours: a new instance can
+  // start only once the port is free, and must then create a fresh record
+  // instead of opening this one.
+  platform_.sharedMemory->removeName(kRecordName);
   control_.closeListeners();
   // The protocol tables are values inside the poll cycle and need no freeing.
-  platform_.sharedMemory->removeName(kRecordName);
+  return tasksEnded;
 }
 
 }  // namespace orvik

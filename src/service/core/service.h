@@ -35,7 +35,10 @@ class Service {
   // Raises "service stopped", stops polling, lets the tasks drain for at most
   // 30 s and releases the resources. The record stays mapped; its name is
   // removed, so the pages see no service, as when the last handle closes.
-  void serviceStop();
+  // False when a task's thread was still running after the wait: it may
+  // still use the service's objects, so the process must end without
+  // destroying them.
+  bool serviceStop();
 
   StatusRecord& record() { return mapping_->record(); }
   const std::string& programDirectory() const { return programDirectory_; }
@@ -44,7 +47,8 @@ class Service {
   // Valid once serviceStart has succeeded.
   SettingsFile& settings() { return *settings_; }
   EventMonitor& monitor() { return *monitor_; }
-  // The paths of "ident.ini" and "event.ini", for the poll cycle.
+  // The service's files, fixed at start-up; valid once serviceStart has
+  // set up the record.
   const StartupFiles& startupFiles() const { return startupFiles_; }
   // Read by the poll task: set once the service stops or shuts down.
   std::atomic<int32_t> pollingStopped{0};

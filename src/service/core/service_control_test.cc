@@ -25,6 +25,29 @@ bool eventually(const std::function<bool()>& condition) {
   return true;
 }
 
+// Notes, as the record's name goes, whether the control port is still taken.
+class NameRemovalWitness final : public SharedMemory {
+ public:
+  NameRemovalWitness(FakeSharedMemory& memory, FakeSockets& sockets)
+      : memory_(memory), sockets_(sockets) {}
+  std::unique_ptr<SharedBlock> createOrOpen(const char* name, std::size_t size,
+                                            bool* existed) override {
+    return memory_.createOrOpen(name, size, existed);
+  }
+  std::unique_ptr<SharedBlock> openExisting(const char* name, std::size_t size) override {
+    return memory_.openExisting(name, size);
+  }
+  void removeName(const char* name) override {
+    portTakenAtRemoval = sockets_.openUdp()->bind({kLoopbackIpv4, kControlPort}) != 0;
+    memory_.removeName(name);
+  }
+  bool portTakenAtRemoval = false;
+
+ private:
+  FakeSharedMemory& memory_;
+  FakeSockets& sockets_;
+};
+
 class ServiceControlTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -90,6 +113,19 @@ TEST_F(ServiceControlTest, SettingsAndPortChangeCommandsSaveAndReachThePollTasks
   ASSERT_TRUE(eventually([&] { return settingsFileSize() == persistedSize(); }));
   EXPECT_EQ(loadField(service_.record().alarmFlags), 0u);
   service_.serviceStop();
+}
+
+TEST_F(ServiceControlTest, StopRemovesTheRecordsNameBeforeItFreesThePort) {
+  // A new instance starts only once it can take the port; by then the old
+  // record must be gone, or it would open that one.
+  NameRemovalWitness witness(fake_.sharedMemory, fake_.sockets);
+  Platform platform = fake_.platform();
+  platform.sharedMemory = &witness;
+  Service service(platform);
+  ASSERT_EQ(service.serviceStart(fake_.system.programPathValue), 1);
+  service.serviceStop();
+  EXPECT_FALSE(fake_.sharedMemory.exists(kRecordName));
+  EXPECT_TRUE(witness.portTakenAtRemoval);
 }
 
 }  // namespace

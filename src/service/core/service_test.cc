@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <thread>
 
+#include "platform/posix_backends.h"
 #include "service/actions/message_catalogue.h"
 #include "service/monitor/monitor_test_support.h"
+#include "shared/control_datagram.h"
 
 namespace orvik {
 namespace {
@@ -22,6 +28,14 @@ std::string textAt(const StatusRecord& record, std::size_t offset) {
   return reinterpret_cast<const char*>(&record) + offset;
 }
 
+bool eventually(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
 
 // The language follows the test machine's locale, so every file is there.
 void writeMessageFiles(const ScratchFolder& folder) {
@@ -29,6 +43,7 @@ void writeMessageFiles(const ScratchFolder& folder) {
        {"en", "tw", "cn", "es", "fr", "de", "it", "ja", "ru", "ar", "cz", "pl", "bg"}) {
     folder.write(std::string("msg.") + code,
                  "<24><Service started><><>\n<124><Service stopped><><>\n"
+                 "<1><Power failure><><>\n<101><Power restore><><>\n"
                  "<302><The status record could not be set up.><><>\n");
   }
 }
@@ -41,6 +56,12 @@ class ServiceTest : public ::testing::Test {
   }
   void TearDown() override { freeCatalogue(); }
 
+  bool logged(const char* number) {
+    for (const std::string& line : loggedLines()) {
+      if (line.compare(0, 3, number) == 0) return true;
+    }
+    return false;
+  }
   std::vector<std::string> loggedLines() {
     std::vector<std::string> lines;
     const std::string text = folder.read("kestrel.log");
@@ -167,6 +188,24 @@ TEST_F(ServiceTest, StopClearsTheRunningBitStopsPollingAndRemovesTheName) {
   }
 }
 
+TEST_F(ServiceTest, StopReportsATaskThatOutlivedItsWait) {
+  writeMessageFiles(folder);
+  ASSERT_EQ(service.serviceStart(fake.system.programPathValue), 1);
+  std::atomic<bool> release{false};
+  const auto holdOn = [&] {
+    while (!release) std::this_thread::yield();
+  };
+  initialiseTask(service.tasks()[kExecuteWorker], holdOn, 100);
+  service.startTasks();
+  while (service.tasks()[kExecuteWorker].busy == 0) std::this_thread::yield();
+  // The process must then end without destroying what the task still uses.
+  EXPECT_FALSE(service.serviceStop());
+  release = true;
+  for (int id = 0; id < kTaskCount; ++id) {
+    while (service.tasks()[id].finished == 0) std::this_thread::yield();
+  }
+}
+
 TEST_F(ServiceTest, PollTaskProbesTheConfiguredUpsPortUntilTheStopClosesIt) {
   writeMessageFiles(folder);
   FakeSerialDevice& ups = fake.serial.device("COM1");
@@ -181,6 +220,51 @@ TEST_F(ServiceTest, PollTaskProbesTheConfiguredUpsPortUntilTheStopClosesIt) {
     while (service.tasks()[id].finished == 0) std::this_thread::yield();
   }
   EXPECT_EQ(ups.openPorts(), 0);
+}
+
+TEST_F(ServiceTest, RecordPathsChangedAtRunTimeRedirectNoWrite) {
+  writeMessageFiles(folder);
+  ASSERT_EQ(service.serviceStart(fake.system.programPathValue), 1);
+  const ScratchFolder elsewhere;
+  StatusRecord& r = service.record();
+  setText(r.configPath, elsewhere.file("kestrel.cfg"));
+  setText(r.eventLogPath, elsewhere.file("kestrel.log"));
+  setText(r.dataLogPath, elsewhere.file("kestrel.dat"));
+  setText(r.tempPath, elsewhere.file("kestrel.tmp"));
+  storeField(r.EvtFileLen, 142);  // the second line cuts the log, through the temporary file
+  storeField(r.dataLogCountdown, 1);
+
+  ASSERT_EQ(service.settings().saveSettings(), 0);
+  runStepOnce(service.tasks()[kMonitorTask]);  // "service started"
+  fake.clock.advanceMs(1000);
+  runStepOnce(service.tasks()[kMonitorTask]);  // the data line
+  service.monitor().raiseEvent(kOccurrence, 24);
+
+  EXPECT_TRUE(folder.exists("kestrel.cfg"));
+  EXPECT_EQ(folder.read("kestrel.log").size(), 71u) << "cut to its newest line";
+  EXPECT_EQ(folder.read("kestrel.dat").size(), 63u);
+  EXPECT_FALSE(folder.exists("kestrel.tmp"));
+  EXPECT_TRUE(std::filesystem::is_empty(elsewhere.file(""))) << "nothing written elsewhere";
+}
+
+TEST_F(ServiceTest, AlarmWriteOnAnyThreadWakesTheMonitorOutOfItsIdlePause) {
+  writeMessageFiles(folder);
+  ASSERT_EQ(service.serviceStart(fake.system.programPathValue), 1);
+  PeriodicTask& monitor = service.tasks()[kMonitorTask];
+  // Unwoken, the monitor would look again only after a minute.
+  monitor.idleWaitMs = 60'000;
+  std::thread loop(runTaskLoop, std::ref(monitor), std::ref(posixClock()));
+  ASSERT_TRUE(eventually([&] { return logged("024"); }));
+
+  // The poll side sets an alarm bit (the decoder's writer).
+  setFlagBit(service.record().alarmFlags, 1, true);
+  EXPECT_TRUE(eventually([&] { return logged("001"); }));
+  // A port change clears every bit on the control listener's thread.
+  service.control().handler().handle(kPortsChangedCommand, 0, nullptr);
+  EXPECT_TRUE(eventually([&] { return logged("101"); }));
+
+  requestStop(monitor);
+  loop.join();
 }
 
 }  // namespace

@@ -31,7 +31,8 @@ inline constexpr int64_t kStopPollMs = 10;
 // every source of work wakes the worker.
 inline constexpr int32_t kIdleWaitMs = 10000;
 // The monitor's pause between passes when nobody wakes it: short enough for
-// its once-a-second bookkeeping and for alarm changes made off the poll task.
+// its once-a-second bookkeeping. Alarm changes wake it at once, whichever
+// thread makes them.
 inline constexpr int32_t kMonitorIdleWaitMs = 500;
 
 class TaskSet {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "shared/record_access.h"
 
@@ -33,8 +34,8 @@ bool copyTail(std::FILE* from, std::FILE* to) {
 
 }  // namespace
 
-EventLog::EventLog(StatusRecord& record, Clock& clock, FileSystem& files)
-    : record_(record), clock_(clock), files_(files) {}
+EventLog::EventLog(StatusRecord& record, Clock& clock, FileSystem& files, LogPaths paths)
+    : record_(record), clock_(clock), files_(files), paths_(std::move(paths)) {}
 
 void EventLog::appendLine(const std::string& path, const std::string& line) {
   std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "a+b");
@@ -53,9 +54,8 @@ void EventLog::appendEventLine(int eventNumber, const std::string& text) {
   std::snprintf(line.data(), line.size(), "%03d  %02d/%02d/%04d  %02d:%02d:%02d  [%-40s]\r\n",
                 eventNumber, t.month, t.day, t.year, t.hour, t.minute, t.second, text.c_str());
   line.pop_back();
-  const std::string path = readText(record_.eventLogPath);
-  appendLine(path, line);
-  trimLogFile(path, loadField(record_.EvtFileLen), kEventLineLength);
+  appendLine(paths_.eventLog, line);
+  trimLogFile(paths_.eventLog, loadField(record_.EvtFileLen), kEventLineLength);
 }
 
 void EventLog::appendDataLine(int vin, int vout, int vbat, int fin, int fout, int load, int temp,
@@ -78,9 +78,8 @@ void EventLog::appendDataLine(int vin, int vout, int vbat, int fin, int fout, in
       "%02d/%02d/%04d,%02d:%02d:%02d,%03d,%03d,%04d,%02d.%01d,%02d.%01d,%03d,%03d,0x%08lx\r\n",
       t.month, t.day, t.year, t.hour, t.minute, t.second, vin, vout, vbat, fin / 10, fin % 10,
       fout / 10, fout % 10, load, temp, static_cast<unsigned long>(flags));
-  const std::string path = readText(record_.dataLogPath);
-  appendLine(path, line);
-  trimLogFile(path, loadField(record_.DataFileLen), kDataLineLength);
+  appendLine(paths_.dataLog, line);
+  trimLogFile(paths_.dataLog, loadField(record_.DataFileLen), kDataLineLength);
 }
 
 void EventLog::trimLogFile(const std::string& path, int32_t limit, int lineLength) {
@@ -90,7 +89,7 @@ void EventLog::trimLogFile(const std::string& path, int32_t limit, int lineLengt
   if (error || static_cast<int64_t>(size) < limit || lineLength <= 0) return;
   const int64_t keep = std::max<int64_t>(0, int64_t{limit} / 2 / lineLength * lineLength);
 
-  const std::string tempPath = readText(record_.tempPath);
+  const std::string& tempPath = paths_.temp;
   if (tempPath.empty()) return;
   std::FILE* log = std::fopen(path.c_str(), "rb");
   if (log == nullptr) return;

@@ -35,7 +35,7 @@ class EventLogTest : public ::testing::Test {
   ScratchFolder folder;
   FakePlatform fake;
   TestRecord test{folder};
-  EventLog log{test.record(), fake.clock, fake.files};
+  EventLog log{test.record(), fake.clock, fake.files, test.files.logs};
 };
 
 TEST_F(EventLogTest, EventLinesCarryNumberLocalTimeAndPaddedText) {
@@ -124,12 +124,12 @@ TEST_F(EventLogTest, FailedCutLeavesTheLogWhole) {
   test.record().EvtFileLen = 142;
   log.appendEventLine(1, "one");
   // The temporary file cannot be created.
-  setText(test.record().tempPath, folder.file("missing/kestrel.tmp"));
+  std::filesystem::create_directory(folder.file("kestrel.tmp"));
   log.appendEventLine(2, "two");
   EXPECT_EQ(splitLines(folder.read("kestrel.log")).size(), 2u);
+  std::filesystem::remove(folder.file("kestrel.tmp"));
   // The temporary file fills the disk.
   if (std::filesystem::exists("/dev/full")) {
-    setText(test.record().tempPath, folder.file("kestrel.tmp"));
     std::filesystem::create_symlink("/dev/full", folder.file("kestrel.tmp"));
     log.appendEventLine(3, "three");
     EXPECT_EQ(splitLines(folder.read("kestrel.log")).size(), 3u);

@@ -84,7 +84,7 @@ class EventMonitorTest : public ::testing::Test {
   FakePlatform fake;
   TestRecord test{folder};
   MessageCatalogue catalogue;
-  EventLog log{record(), fake.clock, fake.files};
+  EventLog log{record(), fake.clock, fake.files, test.files.logs};
   RecordingQueues queues{record()};
   std::vector<std::pair<int64_t, int64_t>> scheduleRuns;
   EventMonitor monitor{
@@ -253,6 +253,30 @@ TEST_F(EventMonitorTest, ShutdownAfterDelayExpiryRaisesShutdownImminent) {
   EXPECT_EQ(record().shutdownAfterDelay.value, -1);
   EXPECT_NE(record().alarmFlags & bit(22), 0u);
   EXPECT_EQ(loggedEvents(), (std::vector<int>{24, 22}));
+
+  // Page 51 may post 0: the UPS goes off now, so shutdown is imminent at
+  // the next second, and the countdown is idle again.
+  record().alarmFlags = bit(24);
+  record().shutdownAfterDelay.value = 0;
+  runSeconds(1);
+  EXPECT_EQ(record().shutdownAfterDelay.value, -1);
+  EXPECT_NE(record().alarmFlags & bit(22), 0u);
+  EXPECT_EQ(loggedEvents(), (std::vector<int>{24, 22, 122, 22}));
+}
+
+TEST_F(EventMonitorTest, DataIntervalZeroWritesNoDataLine) {
+  // From the start, as the settings load leaves the countdown at the interval.
+  record().DataInterval = 0;
+  record().dataLogCountdown = 0;
+  runSeconds(300);
+  EXPECT_FALSE(folder.exists("kestrel.dat"));
+
+  // Set while a countdown runs: that interval still ends with its line, and
+  // then no line follows.
+  record().dataLogCountdown = 5;
+  runSeconds(300);
+  EXPECT_EQ(lines("kestrel.dat").size(), 1u);
+  EXPECT_EQ(record().dataLogCountdown, 0);
 }
 
 }  // namespace

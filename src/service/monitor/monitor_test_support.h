@@ -14,6 +14,7 @@
 
 #include "platform/fake_platform.h"
 #include "service/actions/message_catalogue.h"
+#include "service/monitor/record_startup.h"
 #include "shared/record_access.h"
 #include "shared/status_record.h"
 
@@ -46,18 +47,20 @@ class ScratchFolder {
   std::filesystem::path path_;
 };
 
-// A zeroed record, owned by the test, whose log and settings paths lie in
-// the folder.
+// A zeroed record, owned by the test, and the service's files in the folder;
+// the record's path fields name them, as at start-up.
 struct TestRecord {
-  explicit TestRecord(const ScratchFolder& folder) : bytes(sizeof(StatusRecord)) {
-    setText(record().dataLogPath, folder.file("kestrel.dat"));
-    setText(record().eventLogPath, folder.file("kestrel.log"));
-    setText(record().configPath, folder.file("kestrel.cfg"));
-    setText(record().tempPath, folder.file("kestrel.tmp"));
+  explicit TestRecord(const ScratchFolder& folder)
+      : files(startupFilesIn(folder.directory())), bytes(sizeof(StatusRecord)) {
+    setText(record().dataLogPath, files.logs.dataLog);
+    setText(record().eventLogPath, files.logs.eventLog);
+    setText(record().configPath, files.configPath);
+    setText(record().tempPath, files.logs.temp);
   }
   StatusRecord& record() { return *reinterpret_cast<StatusRecord*>(bytes.data()); }
   unsigned char* raw() { return bytes.data(); }
 
+  StartupFiles files;
   std::vector<unsigned char> bytes;
 };
 

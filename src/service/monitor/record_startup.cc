@@ -108,22 +108,28 @@ void applyRunTimeFields(StatusRecord& r, const RecordFacts& facts) {
   storeField(r.powerFailCountdown, loadField(r.eventActionsEven[1].shutDelay));
 }
 
-StartupFiles initialiseRecord(StatusRecord& record, Platform platform,
-                              const MessageCatalogue& catalogue,
-                              const std::string& programDirectory, SettingsFile& settings) {
-  StartupFiles files{programDirectory + "ident.ini", programDirectory + "event.ini"};
+StartupFiles startupFilesIn(const std::string& programDirectory) {
+  return {.identIniPath = programDirectory + "ident.ini",
+          .eventIniPath = programDirectory + "event.ini",
+          .configPath = programDirectory + "kestrel.cfg",
+          .logs = {.eventLog = programDirectory + "kestrel.log",
+                   .dataLog = programDirectory + "kestrel.dat",
+                   .temp = programDirectory + "kestrel.tmp"}};
+}
+
+void initialiseRecord(StatusRecord& record, Platform platform, const MessageCatalogue& catalogue,
+                      const StartupFiles& files, SettingsFile& settings) {
   applyStartupValues(record, gatherRecordFacts(platform), catalogue,
                      readPowerFailShutDelay(files.eventIniPath));
-  setText(record.dataLogPath, programDirectory + "kestrel.dat");
-  setText(record.eventLogPath, programDirectory + "kestrel.log");
-  setText(record.configPath, programDirectory + "kestrel.cfg");
-  setText(record.tempPath, programDirectory + "kestrel.tmp");
+  setText(record.dataLogPath, files.logs.dataLog);
+  setText(record.eventLogPath, files.logs.eventLog);
+  setText(record.configPath, files.configPath);
+  setText(record.tempPath, files.logs.temp);
   // A missing settings file leaves the defaults.
   settings.loadSettings();
   // These events must never shut the machine down, whatever an edited file says.
   for (const int event : {19, 23, 24})
     storeField(eventActionForEvent(record, event)->shutEnable, 0);
-  return files;
 }
 
 }  // namespace orvik

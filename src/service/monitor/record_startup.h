@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "service/actions/message_catalogue.h"
+#include "service/monitor/event_log.h"
 #include "service/monitor/settings_file.h"
 #include "shared/status_record.h"
 
@@ -35,19 +36,24 @@ void applyStartupValues(StatusRecord& record, const RecordFacts& facts,
 // holding only "service running".
 void applyUpsStartValues(StatusRecord& record);
 
-// Files of the program's directory that later steps of the start read.
+// The service's files in the program's directory, fixed at start-up: the
+// service reads and writes only these, whatever the record's path fields
+// say later.
 struct StartupFiles {
   std::string identIniPath;
   std::string eventIniPath;
+  std::string configPath;
+  LogPaths logs;
 };
 
-// On a mapped record: the start-up values (with "event.ini"), the file paths
-// of the record (configPath, eventLogPath, dataLogPath, tempPath), the saved
-// settings from configPath when there are any, and shutdown never enabled
-// for events 19, 23 and 24.
-StartupFiles initialiseRecord(StatusRecord& record, Platform platform,
-                              const MessageCatalogue& catalogue,
-                              const std::string& programDirectory, SettingsFile& settings);
+StartupFiles startupFilesIn(const std::string& programDirectory);
+
+// On a mapped record: the start-up values (with the files' "event.ini"), the
+// file paths of the record for the pages (configPath, eventLogPath,
+// dataLogPath, tempPath), the saved settings when there are any, and
+// shutdown never enabled for events 19, 23 and 24.
+void initialiseRecord(StatusRecord& record, Platform platform, const MessageCatalogue& catalogue,
+                      const StartupFiles& files, SettingsFile& settings);
 
 // The working copies, taken at start-up and again after every load of the
 // settings: the clock in hundredths of a second, the computer and host names,

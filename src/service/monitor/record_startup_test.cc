@@ -20,9 +20,8 @@ class RecordStartupTest : public ::testing::Test {
         catalogue);
   }
 
-  StartupFiles initialise() {
-    return initialiseRecord(test.record(), fake.platform(), catalogue, folder.directory(),
-                            settings);
+  void initialise() {
+    initialiseRecord(test.record(), fake.platform(), catalogue, test.files, settings);
   }
   EventAction& entry(int event) { return *eventActionForEvent(test.record(), event); }
 
@@ -30,12 +29,11 @@ class RecordStartupTest : public ::testing::Test {
   FakePlatform fake;
   MessageCatalogue catalogue;
   TestRecord test{folder};
-  SettingsFile settings{test.record(), fake.platform()};
+  SettingsFile settings{test.record(), fake.platform(), test.files.configPath};
 };
 
 TEST_F(RecordStartupTest, EventDefaultsTakeTheCatalogueTextsCutToTheirFields) {
-  const StartupFiles files = initialise();
-  EXPECT_EQ(files.eventIniPath, folder.directory() + "event.ini");
+  initialise();
   EXPECT_EQ(readText(test.record().configPath), folder.directory() + "kestrel.cfg");
   EXPECT_EQ(readText(test.record().tempPath), folder.directory() + "kestrel.tmp");
 

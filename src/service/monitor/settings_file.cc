@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "service/monitor/record_startup.h"
@@ -76,12 +77,12 @@ bool writeWhole(const std::string& path, const std::vector<unsigned char>& bytes
 
 }  // namespace
 
-SettingsFile::SettingsFile(StatusRecord& record, Platform platform)
-    : record_(record), platform_(platform) {}
+SettingsFile::SettingsFile(StatusRecord& record, Platform platform, std::string path)
+    : record_(record), platform_(platform), path_(std::move(path)) {}
 
 int SettingsFile::saveSettings() {
   std::lock_guard<std::mutex> lock(mutex_);
-  const std::string path = readText(record_.configPath);
+  const std::string& path = path_;
   if (path.empty()) return -1;
 
   std::vector<unsigned char> image(persistedSize());
@@ -108,8 +109,7 @@ int SettingsFile::saveSettings() {
 
 int SettingsFile::loadSettings() {
   std::lock_guard<std::mutex> lock(mutex_);
-  const std::string path = readText(record_.configPath);
-  std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
+  std::FILE* file = path_.empty() ? nullptr : std::fopen(path_.c_str(), "rb");
   if (file == nullptr) return -1;
   std::vector<unsigned char> image(persistedSize());
   const std::size_t length = std::fread(image.data(), 1, image.size(), file);

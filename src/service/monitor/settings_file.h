@@ -2,8 +2,12 @@
 // their raw little-endian image (kPersistedSlices, 74968 bytes, no header)
 // and laid back over the record at start-up.
 //
+// The file is the one named at construction, never the record's configPath:
+// the record is writable by the pages' group, and a path taken from it would
+// let any writer of the record make the service replace any file.
+//
 // A save never damages the file it replaces: the image goes to
-// configPath + ".new", is flushed to the disk and then renamed over the
+// the path + ".new", is flushed to the disk and then renamed over the
 // settings file, so a crash or a full disk leaves either the old file or the
 // new one, whole.
 //
@@ -28,9 +32,9 @@ inline constexpr char kSettingsReplacementSuffix[] = ".new";
 
 class SettingsFile {
  public:
-  // The record and the platform outlive this object. Uses the record's
-  // configPath, the clock, the system facts and the file system.
-  SettingsFile(StatusRecord& record, Platform platform);
+  // The record and the platform outlive this object. Uses the clock, the
+  // system facts and the file system.
+  SettingsFile(StatusRecord& record, Platform platform, std::string path);
 
   // 0 on success; -1 when the file cannot be written whole (the previous
   // file then stays as it was).
@@ -44,6 +48,7 @@ class SettingsFile {
  private:
   StatusRecord& record_;
   Platform platform_;
+  const std::string path_;
   std::mutex mutex_;
 };
 

@@ -24,11 +24,10 @@ constexpr Block kFileLayout[] = {
 };
 constexpr std::size_t kFileLength = 74968;
 
-// Gives every byte of the record a value that depends on where it is.
+// Gives every byte of the record a value that depends on where it is, the
+// path fields included: the file is the one named at construction.
 void fillWithPattern(TestRecord& r, unsigned salt) {
-  // The path fields stay, so the file is found.
-  const std::size_t pathsStart = offsetof(StatusRecord, dataLogPath);
-  for (std::size_t i = 0; i < pathsStart; ++i)
+  for (std::size_t i = 0; i < sizeof(StatusRecord); ++i)
     r.raw()[i] = static_cast<unsigned char>(i * 7 + salt);
 }
 
@@ -37,7 +36,7 @@ class SettingsFileTest : public ::testing::Test {
   ScratchFolder folder;
   FakePlatform fake;
   TestRecord test{folder};
-  SettingsFile settings{test.record(), fake.platform()};
+  SettingsFile settings{test.record(), fake.platform(), test.files.configPath};
 };
 
 TEST_F(SettingsFileTest, SavedFileHoldsEachBlockAtItsFileOffset) {
