@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -22,9 +23,20 @@
 
 namespace orvik::link_test {
 
+// A file of the checkout by its path from the top. Builds through ccache
+// name this header relative to the build folder, which a running test does
+// not know; the checkout is then found from the working folder upward.
 inline std::string repositoryFile(const std::string& relative) {
-  std::string here = __FILE__;
-  return here.substr(0, here.rfind("src/service/link/")) + relative;
+  namespace fs = std::filesystem;
+  const fs::path here = __FILE__;  // <top>/src/service/link/link_test_support.h
+  fs::path top = here.parent_path().parent_path().parent_path().parent_path();
+  if (here.is_relative()) {
+    top = fs::current_path();
+    while (!fs::exists(top / "src/service/link/link_test_support.h") && top.has_relative_path()) {
+      top = top.parent_path();
+    }
+  }
+  return (top / relative).string();
 }
 
 // A reply in a heap block of exactly its own length.

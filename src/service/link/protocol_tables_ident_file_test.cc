@@ -11,15 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "service/link/link_test_support.h"
 #include "service/link/protocol_tables.h"
 
 namespace orvik {
 namespace {
 
-std::string repositoryFile(const std::string& relative) {
-  std::string here = __FILE__;
-  return here.substr(0, here.rfind("src/service/link/")) + relative;
-}
+using link_test::repositoryFile;
 
 std::vector<std::string> readCrlfLines(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
