@@ -59,6 +59,7 @@ bool FakeClock::fromLocalTime(const LocalTime& local, int64_t* seconds) {
 }
 
 void FakeClock::sleepMs(int64_t ms) {
+  if (beforeSleep) beforeSleep(ms);
   if (ms > 0) {
     monotonic_ += ms;
     slept_ += ms;

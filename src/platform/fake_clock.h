@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 #include "platform/clock.h"
 
@@ -32,6 +33,11 @@ class FakeClock final : public Clock {
   void setCalendarSeconds(int64_t seconds) { calendar_ = seconds - monotonic_.load() / 1000; }
   void setUtcOffsetSeconds(int64_t offset) { utcOffset_ = offset; }
   int64_t sleptMs() const { return slept_.load(); }
+
+  // Runs at the start of every sleep with its length, on the sleeper's
+  // thread: a test's way to look at what code has done before it waits. Set
+  // it before the sleepers start.
+  std::function<void(int64_t ms)> beforeSleep;
 
  private:
   std::atomic<int64_t> monotonic_{0};

@@ -125,16 +125,19 @@ void FakeSerialDevice::receiveLocked(const unsigned char* bytes, int count) {
   for (int i = 0; i < count; ++i) {
     written_.push_back({bytes[i], now});
     sinceCommand_.push_back(static_cast<char>(bytes[i]));
-    for (const auto& [command, reply] : answers_) {
-      if (sinceCommand_.size() < command.size() ||
-          sinceCommand_.compare(sinceCommand_.size() - command.size(), command.size(), command) !=
-              0) {
-        continue;
+    // The longest command that matches answers, so that "OI\r" can be told
+    // from "I\r".
+    const std::vector<ReplyChunk>* reply = nullptr;
+    std::size_t matched = 0;
+    for (const auto& [command, chunks] : answers_) {
+      if (command.size() > matched && sinceCommand_.ends_with(command)) {
+        reply = &chunks;
+        matched = command.size();
       }
-      for (const ReplyChunk& chunk : reply) queueLocked(now + chunk.afterMs, chunk.bytes);
-      sinceCommand_.clear();
-      break;
     }
+    if (reply == nullptr) continue;
+    for (const ReplyChunk& chunk : *reply) queueLocked(now + chunk.afterMs, chunk.bytes);
+    sinceCommand_.clear();
   }
 }
 

@@ -45,8 +45,9 @@ class FakeSerialDevice {
   // Bytes that become readable at a fake-clock time.
   void sendAt(int64_t atMs, const std::string& bytes);
   // Whenever the bytes written since the last purge or answer end with
-  // command, the chunks become readable at their offsets. A later rule for
-  // the same command replaces the earlier one.
+  // command, the chunks become readable at their offsets; of several
+  // commands that match, the longest answers. A later rule for the same
+  // command replaces the earlier one.
   void answer(const std::string& command, std::vector<ReplyChunk> reply);
   // Open ports lose the device for good: reads and writes fail, waits sleep
   // their whole time. Opening fails until plugIn().

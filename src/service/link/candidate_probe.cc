@@ -9,7 +9,6 @@ namespace orvik {
 namespace {
 
 constexpr int kCarriageReturn = '\r';
-constexpr int kBinaryFrameLength = 16;
 constexpr int kQ1ProbeMaximum = 99;
 // A "Q1" status reply of the short layout fits in this many bytes.
 constexpr int kShortQ1Reply = 45;

@@ -16,6 +16,8 @@ namespace orvik {
 class SerialLink;
 
 inline constexpr int kLastCandidate = 9;
+// Every reply of the binary protocol's status command is this long.
+inline constexpr int kBinaryFrameLength = 16;
 
 // The line settings of the current protocol: set for each candidate while
 // probing and kept for every table exchange once it is identified.

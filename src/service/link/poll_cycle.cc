@@ -19,6 +19,13 @@ namespace {
 // reports the link lost.
 constexpr int kQuietRounds = 2;
 
+bool hasPolledCommand(const CommandGroup& group) {
+  for (int i = 1; const CommandRecord* command = group.command(i); ++i) {
+    if (command->pollEnabled != 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 PollCycle::PollCycle(SerialLink& link, Clock& clock, StatusRecord& record, std::string identPath,
@@ -81,6 +88,8 @@ void PollCycle::probeNextCandidate() {
   setCommunicationLost(false);
   buildProtocolTables(protocolNumber_, tables_, ctx_.protocolFamily, ctx_.protocolVariant,
                       &record_);
+  answered_ = {};
+  lastCommandFailed_ = false;
 }
 
 bool PollCycle::pollExchange() {
@@ -89,9 +98,27 @@ bool PollCycle::pollExchange() {
   }
   const CommandRecord* command = cursor_.nextTableCommand(tables_);
   if (command == nullptr) return false;
-  if (executeTableCommand(link_, settings_, ctx_, lastCommandFailed_, *command) == 0) return true;
-  clock_.sleepMs(kRetryPauseMs);
-  return executeTableCommand(link_, settings_, ctx_, lastCommandFailed_, *command) == 0;
+  if (tryTableCommand(*command)) return true;
+  if (command->sendKind != SendKind::noExchange) {
+    clock_.sleepMs(kRetryPauseMs);
+    if (tryTableCommand(*command)) return true;
+    // It answered before: the UPS has stopped talking.
+    if (answered_[cursor_.group() - 1][cursor_.index() - 1]) return false;
+  }
+  leaveOutCommand();
+  return hasPolledCommand(tables_.group(1));
+}
+
+bool PollCycle::tryTableCommand(const CommandRecord& command) {
+  if (executeTableCommand(link_, settings_, ctx_, lastCommandFailed_, command) != 0) return false;
+  answered_[cursor_.group() - 1][cursor_.index() - 1] = true;
+  return true;
+}
+
+void PollCycle::leaveOutCommand() {
+  tables_.groups[cursor_.group() - 1].commands[cursor_.index() - 1].pollEnabled = 0;
+  // The UPS only lacks the command; a fixed reply after it still stands.
+  lastCommandFailed_ = false;
 }
 
 void PollCycle::executeQueuedCommand(uint32_t command, int32_t argument) {

@@ -7,9 +7,20 @@
 // communication-lost bit of alarmFlags.
 //
 // Communication is declared lost after three whole probe rounds without an
-// answer while searching, or at once when a table command fails twice (a
-// second try 600 ms after the first). After a loss the search starts again
-// at the protocol that was in use.
+// answer while searching, or at once when a table command that has answered
+// since the protocol was identified fails twice (a second try 600 ms after
+// the first). After a loss the search starts again at the protocol that was
+// in use.
+//
+// A command that fails twice without ever having answered is one the UPS
+// does not know (a "Q1" unit without "OI", say): it is not polled again
+// until the next identification builds the tables afresh, and the link
+// stays up, unless no polled command of group 1 is left. A command with a
+// fixed reply (send kind 6) does not touch the line, so its failure never
+// tells of the link: it is tried once and left out in the same way. Leaving
+// a command out does not count as a failed exchange for the fixed reply
+// after it, nor does the exchange that lost the link for those after the
+// next identification.
 //
 // Threads: pollStep and executeQueuedCommand run on the poll task's thread
 // only. pollingStopped is set by another thread (the stop or the shutdown
@@ -17,7 +28,9 @@
 // written through record_access.h.
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -80,6 +93,10 @@ class PollCycle {
   // One table command, tried a second time after a pause if it fails; false
   // when the link is to be declared lost.
   bool pollExchange();
+  // One try of the command at the poll cursor; remembers that it answered.
+  bool tryTableCommand(const CommandRecord& command);
+  // Stops polling the command at the poll cursor until the next identification.
+  void leaveOutCommand();
   void setCommunicationLost(bool lost);
 
   SerialLink& link_;
@@ -96,6 +113,9 @@ class PollCycle {
   // identification.
   int failedRounds_ = 0;
   bool lastCommandFailed_ = false;
+  // Which commands of groups 1 to 3, by index from 0, have answered since
+  // the protocol was identified.
+  std::array<std::bitset<kMaxGroupCommands>, 3> answered_{};
   ProbeSettings settings_;
   PollCursor cursor_;
   ProtocolTables tables_;

@@ -9,6 +9,7 @@
 #include "platform/fake_platform.h"
 #include "service/link/link_test_support.h"
 #include "service/link/serial_link.h"
+#include "service/link/table_exchange.h"
 
 namespace orvik {
 namespace {
@@ -139,17 +140,76 @@ TEST(PollCycle, CommandFailingTwiceLosesTheLinkAtOnceAndTheSearchResumesAtThePro
   rig.steps(6);
   EXPECT_EQ(rig.steps(1), "IS\r\nBD\r\n");
   EXPECT_EQ(rig.cycle.protocolNumber(), 7);
+  // Round the tables once, so that every polled command has answered.
+  rig.steps(40);
 
-  rig.answer("CA\r\n", "");
-  const int64_t start = rig.now();
-  EXPECT_EQ(rig.steps(1), "CA\r\nCA\r\nCA\r\nCA\r\n");
+  rig.answer("BS\r\n", "");
+  std::string wire;
+  int64_t start = 0;
+  for (int i = 0; i < 20 && !wire.starts_with("BS"); ++i) {
+    start = rig.now();
+    wire = rig.steps(1);
+  }
+  EXPECT_EQ(wire, "BS\r\nBS\r\nBS\r\nBS\r\n");
   // Two exchanges (sent, then once more for the silence), 600 ms, two more.
   EXPECT_EQ(rig.now() - start, 4 * (750 + 1) + 600);
   EXPECT_TRUE(rig.communicationLost());
 
-  rig.answer("CA\r\n", "1\r");
-  EXPECT_EQ(rig.steps(1), "IS\r\nFU\r\n");
+  rig.answer("BS\r\n", "1\r");
+  EXPECT_EQ(rig.steps(1), "IS\r\nBV\r\n");
   EXPECT_FALSE(rig.communicationLost());
+}
+
+// Units in the field answer only part of their protocol's tables.
+TEST(PollCycle, CommandNeverAnsweredIsLeftOutWhileOneThatAnsweredBeforeStillLosesTheLink) {
+  {
+    SCOPED_TRACE("a plain Q1 unit: no OI");
+    PollRig rig;
+    rig.answer("Q1\r", "(230.0 230.0 230.0 023 50.0 2.27 25.0 00000001\r");
+    rig.answer("I\r", "#ACME-POWER      VALUE-1000 1.0       \r");
+    rig.answer("F\r", "#230.0 004 12.00 50.0\r");
+    rig.answer("OI\r", "");
+    EXPECT_EQ(rig.steps(2), "\x01OI\rQ1\rOI\rOI\rOI\rOI\r");
+    ASSERT_EQ(rig.cycle.protocolNumber(), 4);
+    std::string wire;
+    for (const int64_t start = rig.now(); rig.now() - start < 120000;) wire += rig.steps(1);
+    EXPECT_FALSE(rig.communicationLost());
+    EXPECT_EQ(wire.find("OI"), std::string::npos);
+    EXPECT_EQ(wire.substr(0, 10), "Q1\rI\rF\rQ1\r");
+    EXPECT_GT(wire.size(), 80u * 3);
+    rig.answer("Q1\r", "");
+    std::string silentTwice;
+    for (int i = 0; i < 2 * kQ1Sends; ++i) silentTwice += "Q1\r";
+    EXPECT_EQ(rig.steps(1), silentTwice);
+    EXPECT_TRUE(rig.communicationLost());
+  }
+  {
+    SCOPED_TRACE("a two-letter unit without a serial number");
+    PollRig rig;
+    rig.answerTwoLetter("C1.02");
+    rig.answer("IZ\r\n", "");
+    rig.steps(7);
+    ASSERT_TRUE(rig.cycle.linkIdentified());
+    rig.record.inputNumLines = rig.record.outputNumLines = 5;
+    const std::string wire = rig.steps(40);
+    EXPECT_NE(wire.find("IZ\r\nIZ\r\nIZ\r\nIZ\r\nFV\r\n"), std::string::npos) << wire;
+    EXPECT_FALSE(rig.communicationLost());
+    // The fixed replies after it are not failed by its silence.
+    EXPECT_EQ(rig.record.inputNumLines, 1);
+    EXPECT_EQ(rig.record.outputNumLines, 1);
+    EXPECT_EQ(rig.steps(40).find("IZ"), std::string::npos);
+  }
+  {
+    SCOPED_TRACE("a binary unit whose every status frame is implausible");
+    PollRig rig;
+    std::string frame(16, '\0');
+    frame[4] = 99;
+    rig.answer("\x01", frame);
+    // Identified, then nothing is left to poll in group 1.
+    EXPECT_EQ(rig.steps(1), "\x01\x01\x01");
+    EXPECT_TRUE(rig.communicationLost());
+    EXPECT_FALSE(rig.cycle.linkIdentified());
+  }
 }
 
 TEST(PollCycle, QueuedCommandTakesTheStepAndGroupThreeIsReadBackAfterIt) {

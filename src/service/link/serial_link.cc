@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace orvik {
 namespace {
@@ -84,10 +85,11 @@ int SerialLink::writeBytes(int slot, const char* bytes, int count, int delayMs) 
 // Instead of polling the driver every millisecond, the loop sleeps in the
 // port's readiness wait until input arrives or the silence limit passes; the
 // points at which it stops are the same as with 1 ms polling.
-int SerialLink::readReply(int slot, char* buffer, int* count, int terminator, int maxLength,
-                          int timeoutMs) {
+int SerialLink::collectReply(int slot, char* buffer, int* count, int terminator, int maxLength,
+                             int timeoutMs, int64_t* holdUntilMs) {
   *count = 0;
   buffer[0] = '\0';
+  *holdUntilMs = clock_.monotonicMs();
   const std::shared_ptr<SerialPort> port = portIn(slot);
   if (!port) return -1;
   const int limit = std::max(maxLength, 0);
@@ -95,6 +97,7 @@ int SerialLink::readReply(int slot, char* buffer, int* count, int terminator, in
   for (;;) {
     if (slots_[slot].handle.load() != port) {
       buffer[*count] = '\0';
+      *holdUntilMs = clock_.monotonicMs();
       return -1;
     }
     const int room = limit - *count;
@@ -121,26 +124,69 @@ int SerialLink::readReply(int slot, char* buffer, int* count, int terminator, in
       clock_.sleepMs(untilSilence);
     }
   }
-  const int64_t held = lastActivity + timeoutMs - clock_.monotonicMs();
-  if (held > 0) clock_.sleepMs(held);
   buffer[*count] = '\0';
+  *holdUntilMs = lastActivity + timeoutMs;
   return 0;
 }
 
-int SerialLink::serialTransaction(const char* command, int commandLength, int byteDelayMs,
-                                  int settleMs, char* reply, int* replyCount, int terminator,
-                                  int maxReplyLength, int timeoutMs) {
+void SerialLink::holdUntil(int64_t untilMs) {
+  const int64_t held = untilMs - clock_.monotonicMs();
+  if (held > 0) clock_.sleepMs(held);
+}
+
+int SerialLink::readReply(int slot, char* buffer, int* count, int terminator, int maxLength,
+                          int timeoutMs) {
+  int64_t holdUntilMs = 0;
+  const int result =
+      collectReply(slot, buffer, count, terminator, maxLength, timeoutMs, &holdUntilMs);
+  if (result == 0) holdUntil(holdUntilMs);
+  return result;
+}
+
+PortHold SerialLink::beginTransaction(const char* command, int commandLength, int byteDelayMs,
+                                      int settleMs, char* reply, int* replyCount, int terminator,
+                                      int maxReplyLength, int timeoutMs) {
   while (portLock_.test_and_set(std::memory_order_acquire)) {
     portLock_.wait(true, std::memory_order_relaxed);
   }
   flushPort(kUpsSlot, kTransactionFlushPauseMs);
   writeBytes(kUpsSlot, command, commandLength, byteDelayMs);
   clock_.sleepMs(settleMs);
-  readReply(kUpsSlot, reply, replyCount, terminator, maxReplyLength, timeoutMs);
+  int64_t holdUntilMs = 0;
+  collectReply(kUpsSlot, reply, replyCount, terminator, maxReplyLength, timeoutMs, &holdUntilMs);
+  return PortHold(this, holdUntilMs);
+}
+
+void SerialLink::endTransaction(int64_t holdUntilMs) {
+  holdUntil(holdUntilMs);
   portLock_.clear(std::memory_order_release);
   portLock_.notify_one();
   clock_.yield();
+}
+
+int SerialLink::serialTransaction(const char* command, int commandLength, int byteDelayMs,
+                                  int settleMs, char* reply, int* replyCount, int terminator,
+                                  int maxReplyLength, int timeoutMs) {
+  beginTransaction(command, commandLength, byteDelayMs, settleMs, reply, replyCount, terminator,
+                   maxReplyLength, timeoutMs)
+      .finish();
   return 0;
+}
+
+PortHold::PortHold(PortHold&& other) noexcept
+    : link_(std::exchange(other.link_, nullptr)), untilMs_(other.untilMs_) {}
+
+PortHold& PortHold::operator=(PortHold&& other) noexcept {
+  if (this != &other) {
+    finish();
+    link_ = std::exchange(other.link_, nullptr);
+    untilMs_ = other.untilMs_;
+  }
+  return *this;
+}
+
+void PortHold::finish() {
+  if (link_ != nullptr) std::exchange(link_, nullptr)->endTransaction(untilMs_);
 }
 
 }  // namespace orvik

@@ -28,6 +28,32 @@ inline constexpr int kNoTerminator = -1;
 // Port indexes name "COM1" to "COM256".
 inline constexpr int kMaxPortIndex = 255;
 
+class SerialLink;
+
+// The rest of an exchange whose read has ended: the UPS slot stays locked
+// and the line held until finish() (or the destructor) has waited out the
+// read's hold, exactly as a whole serialTransaction would. Lets the caller
+// use a complete reply at once without moving the next exchange on the wire.
+// Move-only; finished on the thread that began the exchange.
+class PortHold {
+ public:
+  PortHold() = default;
+  PortHold(PortHold&& other) noexcept;
+  PortHold& operator=(PortHold&& other) noexcept;
+  ~PortHold() { finish(); }
+
+  // Sleeps until the hold ends, then lets the next exchange have the port.
+  // Does nothing the second time, or on an empty hold.
+  void finish();
+
+ private:
+  friend class SerialLink;
+  PortHold(SerialLink* link, int64_t untilMs) : link_(link), untilMs_(untilMs) {}
+
+  SerialLink* link_ = nullptr;
+  int64_t untilMs_ = 0;
+};
+
 class SerialLink {
  public:
   SerialLink(Clock& clock, SerialPorts& ports) : clock_(clock), ports_(ports) {}
@@ -69,8 +95,16 @@ class SerialLink {
   int serialTransaction(const char* command, int commandLength, int byteDelayMs, int settleMs,
                         char* reply, int* replyCount, int terminator, int maxReplyLength,
                         int timeoutMs);
+  // The same exchange, returning as soon as the read has ended (the reply
+  // complete, or silence) with the port still locked and the hold still to
+  // run in the result. Finish it before the next exchange on this thread.
+  [[nodiscard]] PortHold beginTransaction(const char* command, int commandLength, int byteDelayMs,
+                                          int settleMs, char* reply, int* replyCount,
+                                          int terminator, int maxReplyLength, int timeoutMs);
 
  private:
+  friend class PortHold;
+
   struct PortSlot {
     std::atomic<std::shared_ptr<SerialPort>> handle;
     uint32_t baudRate = 2400;
@@ -80,6 +114,13 @@ class SerialLink {
 
   // The slot's port, or null when the slot is closed or does not exist.
   std::shared_ptr<SerialPort> portIn(int slot) const;
+  // readReply up to the end of its collecting; *holdUntilMs tells when the
+  // read may return (now when it fails).
+  int collectReply(int slot, char* buffer, int* count, int terminator, int maxLength, int timeoutMs,
+                   int64_t* holdUntilMs);
+  void holdUntil(int64_t untilMs);
+  // Waits out a transaction's hold and releases the port lock.
+  void endTransaction(int64_t holdUntilMs);
 
   Clock& clock_;
   SerialPorts& ports_;

@@ -58,15 +58,18 @@ bool fixedReply(const LinkContext& ctx, const CommandRecord& record, std::string
 }
 
 // Exchanges until the reply is one worth validating; empty when the UPS
-// stayed silent.
-std::string readReply(SerialLink& link, const ProbeSettings& settings, const std::string& bytes,
-                      int terminator, int maxLength) {
+// stayed silent. The last exchange is left holding the line in hold, so that
+// its reply reaches the record before the hold runs out.
+std::string exchangeForReply(SerialLink& link, const ProbeSettings& settings,
+                             const std::string& bytes, int terminator, int maxLength,
+                             PortHold& hold) {
   std::string buffer(maxLength + 1, '\0');
   auto exchange = [&] {
+    hold.finish();  // the exchange before lets go of the line first
     int count = 0;
-    link.serialTransaction(bytes.data(), static_cast<int>(bytes.size()), settings.byteDelayMs,
-                           settings.settleMs, buffer.data(), &count, terminator, maxLength,
-                           settings.timeoutMs);
+    hold = link.beginTransaction(bytes.data(), static_cast<int>(bytes.size()), settings.byteDelayMs,
+                                 settings.settleMs, buffer.data(), &count, terminator, maxLength,
+                                 settings.timeoutMs);
     return std::string(buffer.data(), count > 0 ? count : 0);
   };
   std::string reply = exchange();
@@ -84,8 +87,8 @@ std::string readReply(SerialLink& link, const ProbeSettings& settings, const std
 // the "O" the model file knows it by. *decode tells whether the frame
 // carries values.
 bool validBinaryReply(LinkContext& ctx, std::string& reply, bool* decode) {
-  // Shorter frames lack the bytes checked here.
-  if (reply.size() <= kModelByte) return false;
+  // A frame that lost or gained a byte on the line would decode shifted.
+  if (reply.size() != static_cast<std::size_t>(kBinaryFrameLength)) return false;
   if (reply[kModelByte] == 'K') {
     ctx.protocolVariant = 2;
     return true;
@@ -129,6 +132,8 @@ int exchangeAndDecode(SerialLink& link, const ProbeSettings& settings, LinkConte
                       bool lastCommandFailed, const CommandRecord& record) {
   std::string reply;
   bool decode = true;
+  // Ends, at the latest, when this returns: after the decoding.
+  PortHold hold;
   if (record.sendKind == SendKind::noExchange) {
     if (!fixedReply(ctx, record, &reply) || lastCommandFailed) return 1;
   } else {
@@ -137,7 +142,7 @@ int exchangeAndDecode(SerialLink& link, const ProbeSettings& settings, LinkConte
     const int terminator =
         terminatorText.empty() ? kNoTerminator : static_cast<signed char>(terminatorText.back());
     const int maxLength = record.replyLength < 0 ? kUnknownReplyMaximum : record.replyLength;
-    reply = readReply(link, settings, bytes, terminator, maxLength);
+    reply = exchangeForReply(link, settings, bytes, terminator, maxLength, hold);
     if (reply.empty()) return 1;
     const bool valid = ctx.protocolFamily == kFamilyBinary ? validBinaryReply(ctx, reply, &decode)
                                                            : validTextReply(record, reply);

@@ -24,12 +24,17 @@ inline constexpr int kQ1Sends = 8;
 // 1 on failure; lastCommandFailed keeps the outcome, and a kind 6 record
 // fails while it says the exchange before it failed.
 //
-// Validation: binary replies must have plausible frequency bytes (a unit
-// whose byte 9 reports bit 6 is taken as it is, without decoding); text
-// replies must contain the first field's must-contain text and end with the
-// last field's end marker, or have the exact expected length when the
-// record gives no marker; and the reply prefix, when the record has one,
-// must start the reply at the start column, in either case.
+// The reply is decoded as soon as the read has it complete, while the
+// exchange still holds the line for its time-out; the call returns when the
+// hold is over, so the pacing on the wire is that of whole transactions.
+//
+// Validation: binary replies must be whole 16-byte frames with plausible
+// frequency bytes (a unit whose byte 9 reports bit 6 is taken as it is,
+// without decoding); text replies must contain the first field's
+// must-contain text and end with the last field's end marker, or have the
+// exact expected length when the record gives no marker; and the reply
+// prefix, when the record has one, must start the reply at the start
+// column, in either case.
 int executeTableCommand(SerialLink& link, const ProbeSettings& settings, LinkContext& ctx,
                         bool& lastCommandFailed, const CommandRecord& record);
 

@@ -54,6 +54,34 @@ TEST(TableExchange, StatusQueryIsRepeatedUntilItsReplyStartsWithParenAtMostEight
   EXPECT_EQ(rig.record.inputVoltage[0], 231);
 }
 
+// A power failure reaches the record when its reply is complete, not when
+// the line's hold has run out; the line keeps the pacing of whole exchanges.
+TEST(TableExchange, ReplyIsDecodedOnceCompleteWhileTheLineIsStillHeld) {
+  ExchangeRig rig(4);
+  // The terminator comes in a later chunk, so the hold runs a whole time-out
+  // from the first chunk.
+  rig.ups.answer("Q1\r", {{100, "(230.0 230.0 230.0 023 50.0 2.27 25.0 "}, {130, "10000001\r"}});
+  int64_t onBatteryAt = -1;
+  rig.clock.beforeSleep = [&](int64_t) {
+    if (onBatteryAt < 0 && rig.alarmBit(1)) onBatteryAt = rig.clock.monotonicMs();
+  };
+  const int64_t start = rig.clock.monotonicMs();
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(
+        executeTableCommand(rig.link, ProbeSettings{}, rig.ctx, rig.lastFailed, rig.command("Q1")),
+        0);
+  }
+  // Flush 60 ms, three bytes 20 ms apart and 20 after the last, settle 10;
+  // the last byte goes at 100 ms, the reply is complete at 230 ms.
+  EXPECT_EQ(onBatteryAt, start + 230);
+  std::vector<int64_t> sent;
+  for (const WrittenByte& b : rig.ups.written()) sent.push_back(b.atMs - start);
+  // The first chunk at 200 ms holds the line to 1200 ms; the next exchange
+  // flushes for 60 ms after that.
+  EXPECT_EQ(sent, (std::vector<int64_t>{60, 80, 100, 1260, 1280, 1300}));
+  EXPECT_EQ(rig.clock.monotonicMs() - start, 2400);
+}
+
 TEST(TableExchange, BinaryFrameNeedsPlausibleFrequenciesUnlessVariantTwo) {
   auto frame = [](char model, int inputHz, int outputHz, int status = 0) {
     std::string f(16, '\0');
@@ -85,6 +113,26 @@ TEST(TableExchange, BinaryFrameNeedsPlausibleFrequenciesUnlessVariantTwo) {
     EXPECT_EQ(rig.ctx.protocolVariant, c.variant);
     EXPECT_EQ(rig.record.outputPercentLoad[0], c.load);
     EXPECT_STREQ(rig.record.model, c.model);
+  }
+}
+
+// A frame that lost or gained a byte on the line would decode shifted, with
+// false battery alarms from the neighbouring status byte.
+TEST(TableExchange, BinaryFrameOfAnyLengthButSixteenIsRejected) {
+  std::string whole(20, '\x02');
+  whole[0] = 25, whole[4] = 50, whole[6] = 50, whole[9] = whole[10] = 0, whole[11] = 'O',
+  whole[12] = 0x18;
+  for (int length : {12, 15, 16, 17, 20}) {
+    SCOPED_TRACE(length);
+    ExchangeRig rig(1);
+    // Read as far as the longest frame, to see what validation makes of it.
+    CommandRecord status = rig.tables.group(1).commands[0];
+    status.replyLength = 20;
+    rig.ups.answer("\x01", {{5, whole.substr(0, length)}});
+    rig.run(status);
+    EXPECT_EQ(rig.lastFailed, length != 16);
+    EXPECT_EQ(rig.record.outputPercentLoad[0], length == 16 ? 25 : -2);
+    EXPECT_EQ(rig.record.alarmFlags & 0x0f, 0u);
   }
 }
 
