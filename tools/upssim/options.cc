@@ -148,8 +148,8 @@ Replies (default state shown):
        utility fail, battery low, boost/trim, UPS fault, line-interactive (1),
        test running, shutdown pending, beeper. Protocol 2 stops after the
        sixth digit; protocol 4 adds " 0" + overload twice + "00000".
-  I    "#" manufacturer (15) " " model (10) " " version (10) "\r"
        Plain unit: "(230.0 230.0 230.0 025 50.0 2.27 25.0 00000001\r".
+  I    "#" manufacturer (15) " " model (10) " " version (10) "\r"
   F    "#230.0 004 24.00 50.0\r": rated V, rated A, battery V, Hz
   OI   "#0211\r" (protocol 4: "(0211\r"): outlet count, one digit per outlet
   O<nn>ON|OFF  "#ACK\r", or "#NAK\r" for a missing outlet; Q1 other commands
