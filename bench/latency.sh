@@ -64,6 +64,14 @@ try:
     # Polling: the first "Q1" reply has reached the record.
     if not wait_for(lambda: struct.unpack_from("<h", record, INPUT_VOLTAGE)[0] == 230, 60, 0.05):
         sys.exit("latency.sh: the service never read the UPS's input voltage")
+    # The identity and settings groups are read once after identification,
+    # "F" last; the runs measure the laps that follow, where only "Q1" is
+    # polled (as long as the link holds).
+    def settled():
+        heard = [c for _, c in sim.received()]
+        return "F\r" in heard and "Q1\r" in heard[len(heard) - heard[::-1].index("F\r"):]
+    if not wait_for(settled, 60, 0.05):
+        print("latency.sh: no \"Q1\" poll after \"F\" within 60 s; measuring anyway", flush=True)
 
     to_record, to_log = [], []
     print("run  record s  log s")
