@@ -8,8 +8,6 @@ runs go side by side; where namespaces cannot be made (not root) they run
 one after the other, which takes several minutes."""
 
 import argparse
-import ctypes
-import fcntl
 import os
 import re
 import signal
@@ -20,8 +18,8 @@ import subprocess
 import sys
 import time
 
-from harness import (RECORD_PATH, RECORD_SIZE, RunFolder, check, field, read_record, text,
-                     wait_for)
+from harness import (RECORD_PATH, RECORD_SIZE, RunFolder, check, field, isolate,
+                     namespaces_available, read_record, text, wait_for)
 from upssim_run import UpsSim
 
 args = None
@@ -371,31 +369,6 @@ def run_protocol(protocol, with_stop):
         if link:
             link.close()
     return passed, failed
-
-
-IFF_UP = 0x1
-SIOCGIFFLAGS = 0x8913
-SIOCSIFFLAGS = 0x8914
-MS_NOSUID, MS_NODEV = 0x2, 0x4
-
-
-def isolate():
-    """Inside fresh namespaces: a /dev/shm of our own and the loopback up."""
-    libc = ctypes.CDLL(None, use_errno=True)
-    if libc.mount(b"tmpfs", b"/dev/shm", b"tmpfs", MS_NOSUID | MS_NODEV, None) != 0:
-        raise OSError(ctypes.get_errno(), "mount of /dev/shm")
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
-        request = fcntl.ioctl(s, SIOCGIFFLAGS, struct.pack("16sH14x", b"lo", 0))
-        flags = struct.unpack_from("H", request, 16)[0]
-        fcntl.ioctl(s, SIOCSIFFLAGS, struct.pack("16sH14x", b"lo", flags | IFF_UP))
-
-
-def namespaces_available():
-    try:
-        return subprocess.run(["unshare", "--net", "--mount", "true"],
-                              capture_output=True, timeout=10).returncode == 0
-    except (OSError, subprocess.TimeoutExpired):
-        return False
 
 
 def worker_command(protocol):

@@ -7,6 +7,9 @@ import re
 import subprocess
 
 RX_LINE = re.compile(r'^(\d+\.\d+) \S+ rx "((?:[^"\\]|\\.)*)"')
+LOG_LINE = re.compile(r"^(\d+\.\d+) \S+ (\S+) (.*)$")
+# The protocol argument for upssim's plain "Q1" UPS (--plain-q1).
+PLAIN_Q1 = "plain-q1"
 ESCAPES = {"r": "\r", "n": "\n", "t": "\t", "\\": "\\", '"': '"'}
 
 
@@ -30,14 +33,15 @@ class UpsSim:
     """upssim answering as one protocol; files live in folder."""
 
     def __init__(self, upssim, protocol, folder, settings=None):
-        """settings: start-up values, {name: value} as for "set NAME VALUE"."""
+        """protocol: 1 to 9, or PLAIN_Q1. settings: start-up values,
+        {name: value} as for "set NAME VALUE"."""
         self.upssim = upssim
         self.link = os.path.join(folder, "ups.tty")
         self.socket = os.path.join(folder, "ups.sock")
         self.log_path = os.path.join(folder, "upssim.log")
         self.process = subprocess.Popen(
-            [upssim, "--protocol", str(protocol), "--link", self.link, "--ctl", self.socket,
-             "--log", self.log_path, "--quiet"] +
+            [upssim] + (["--plain-q1"] if protocol == PLAIN_Q1 else ["--protocol", str(protocol)]) +
+            ["--link", self.link, "--ctl", self.socket, "--log", self.log_path, "--quiet"] +
             [word for name, value in (settings or {}).items()
              for word in ("--set", f"{name}={value}")],
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
@@ -74,6 +78,17 @@ class UpsSim:
             if match:
                 found.append((float(match.group(1)), unescape(match.group(2))))
         return found
+
+    def logged(self, kind):
+        """[(monotonic seconds, text)] of the log lines of one kind ("state",
+        "ctl", ...) in order."""
+        try:
+            with open(self.log_path, encoding="latin-1") as f:
+                lines = f.read().splitlines()
+        except FileNotFoundError:
+            return []
+        matches = (LOG_LINE.match(line) for line in lines)
+        return [(float(m.group(1)), m.group(3)) for m in matches if m and m.group(2) == kind]
 
     def stop(self):
         if self.process.poll() is None:

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_host.h"
+#include "q1_responder.h"
 #include "responder.h"
 
 namespace orvik::upssim {
@@ -123,6 +124,22 @@ TEST(HostContract, Q1PollsAreAccepted) {
   expectAllAccepted(3, common);
   common[0].maxLength = 56;
   expectAllAccepted(4, common);
+}
+
+TEST(HostContract, PlainQ1UnitIsProtocol4AndItsRepliesAreAccepted) {
+  for (bool onBattery : {false, true}) {
+    Ups ups(plainQ1State());
+    if (onBattery) ups.setMains(false, 0);
+    auto responder = makeResponder(4, ups, true);
+    FakeHost host{*responder};
+    SCOPED_TRACE(onBattery ? "on battery" : "on mains");
+    EXPECT_EQ(identify(host), 4);
+    EXPECT_EQ(identify(host), 4);
+    for (const Poll& poll : {Poll{"Q1\r", 56, '\r', "(", "\r"}, Poll{"I\r", 40, '\r', "#", "\r"},
+                             Poll{"F\r", 22, '\r', "#", "\r"}}) {
+      expectAccepted(host, poll);
+    }
+  }
 }
 
 TEST(HostContract, TwoLetterPollsAreAcceptedByEveryModel) {

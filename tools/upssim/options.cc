@@ -39,6 +39,7 @@ bool parseClient(const std::vector<std::string>& args, Options* o, std::string* 
 
 bool parseOptions(const std::vector<std::string>& args, Options* o, std::string* error) {
   if (!args.empty() && args[0] == "ctl") return parseClient(args, o, error);
+  bool protocolGiven = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--help" || a == "-h") {
@@ -47,6 +48,10 @@ bool parseOptions(const std::vector<std::string>& args, Options* o, std::string*
     }
     if (a == "--quiet") {
       o->quiet = true;
+      continue;
+    }
+    if (a == "--plain-q1") {
+      o->plainQ1 = true;
       continue;
     }
     if (i + 1 >= args.size()) {
@@ -60,6 +65,7 @@ bool parseOptions(const std::vector<std::string>& args, Options* o, std::string*
         return false;
       }
       o->protocol = value[0] - '0';
+      protocolGiven = true;
     } else if (a == "--link") {
       o->linkPath = value;
     } else if (a == "--ctl") {
@@ -77,6 +83,13 @@ bool parseOptions(const std::vector<std::string>& args, Options* o, std::string*
       return false;
     }
   }
+  if (o->plainQ1) {
+    if (protocolGiven && o->protocol != 4) {
+      *error = "--plain-q1 is protocol 4 to a host; leave --protocol out";
+      return false;
+    }
+    o->protocol = 4;
+  }
   return true;
 }
 
@@ -84,8 +97,8 @@ std::string helpText() {
   return R"(upssim: a simulated UPS on a pseudo-terminal.
 
 Usage:
-  upssim [--protocol N] [--link PATH] [--ctl PATH] [--log PATH] [--quiet]
-         [--set NAME=VALUE]...
+  upssim [--protocol N | --plain-q1] [--link PATH] [--ctl PATH] [--log PATH]
+         [--quiet] [--set NAME=VALUE]...
   upssim ctl --socket PATH COMMAND [WORD]...
   upssim --help
 
@@ -106,6 +119,13 @@ Options:
                       5-9   two-letter text, commands end with CR LF; the
                             "IS" version tells them apart: 5 "T2.10",
                             6 "B2.05", 7 "C1.02", 8 "B1.07", 9 "B3.01"
+  --plain-q1        the plain "Q1" UPS most shops sell: answers only Q1
+                    (47 bytes, battery per cell, "on-line" digit 0), I
+                    ("PLAINPOWER", "PQ-1000": in no ident.ini) and F
+                    (12.00 V battery); obeys T, TL, T<nn>, CT, Q,
+                    S<n>[R<mmmm>] and C, which never reply; silent to
+                    everything else, "OI" and O<nn>ON|OFF included. A host
+                    identifies it as protocol 4
   --link PATH       also make PATH a symbolic link to the device (for a
                     platform.ini line COM1=PATH); removed on exit
   --ctl PATH        listen for control commands on a Unix stream socket
@@ -128,6 +148,7 @@ Replies (default state shown):
        utility fail, battery low, boost/trim, UPS fault, line-interactive (1),
        test running, shutdown pending, beeper. Protocol 2 stops after the
        sixth digit; protocol 4 adds " 0" + overload twice + "00000".
+       Plain unit: "(230.0 230.0 230.0 025 50.0 2.27 25.0 00000001\r".
   I    "#" manufacturer (15) " " model (10) " " version (10) "\r"
   F    "#230.0 004 24.00 50.0\r": rated V, rated A, battery V, Hz
   OI   "#0211\r" (protocol 4: "(0211\r"): outlet count, one digit per outlet

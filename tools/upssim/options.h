@@ -1,7 +1,7 @@
 // The command line of upssim and its help text.
 //
-//   upssim [--protocol N] [--link PATH] [--ctl PATH] [--log PATH] [--quiet]
-//          [--set NAME=VALUE]...
+//   upssim [--protocol N | --plain-q1] [--link PATH] [--ctl PATH] [--log PATH]
+//          [--quiet] [--set NAME=VALUE]...
 //   upssim ctl --socket PATH COMMAND [WORD]...
 //   upssim --help
 #pragma once
@@ -16,6 +16,7 @@ struct Options {
 
   // Simulator.
   int protocol = 3;
+  bool plainQ1 = false;  // the plain "Q1" unit; protocol is then 4
   std::string linkPath;
   std::string controlPath;
   std::string logPath;

@@ -34,6 +34,16 @@ bool parseMinutes(const std::string& text, double* minutes) {
 
 }  // namespace
 
+UpsState plainQ1State() {
+  UpsState s;
+  s.batteryNominalDeciVolts = 120;
+  s.fullChargeDeciVoltsPer12V = 136;
+  s.manufacturer = "PLAINPOWER";
+  s.model = "PQ-1000";
+  s.outletCount = 0;
+  return s;
+}
+
 // > "Q1\r"                                               protocol 3
 // < "(231.0 231.0 231.0 025 50.0 26.0 25.0 00001001\r"
 //    1        10        20        30        40
@@ -46,12 +56,14 @@ bool parseMinutes(const std::string& text, double* minutes) {
 // 43 line-interactive type (always 1), 44 test running, 45 shutdown pending,
 // 46 beeper on. Protocol 2 stops after column 44 (45 bytes); protocol 4 adds
 // " " and a second group of eight digits in columns 48-55 (56 bytes), of
-// which 49 and 50 are the overload flag and the rest stay "0".
+// which 49 and 50 are the overload flag and the rest stay "0". The plain
+// unit: 47 bytes, battery always per cell, column 43 "0".
+//   "(230.0 230.0 230.0 025 50.0 2.27 25.0 00000001\r"
 std::string Q1Responder::statusReply() const {
   const UpsState& s = ups_.state();
   Readings r = ups_.readings();
   std::string battery;
-  if (s.batteryNominalDeciVolts > 480) {
+  if (plain_ || s.batteryNominalDeciVolts > 480) {
     double cells = s.batteryNominalDeciVolts / 20.0;
     battery = fixedField(r.batteryDeciVolts / 10.0 / cells, 4, 2, 0, 9.99);
   } else {
@@ -67,12 +79,12 @@ std::string Q1Responder::statusReply() const {
   reply += digit(r.batteryLow);
   reply += digit(r.boost || r.trim);
   reply += digit(s.upsFault);
-  reply += '1';
+  reply += digit(!plain_);
   reply += digit(r.testRunning);
   if (protocol_ == 2) return reply + "\r";
   reply += digit(r.shutdownPending);
   reply += digit(s.beeper);
-  if (protocol_ == 4) {
+  if (protocol_ == 4 && !plain_) {
     reply += " 0";
     reply += digit(r.overload);
     reply += digit(r.overload);
@@ -130,7 +142,7 @@ void Q1Responder::answer(const Line& line, int64_t nowMs, Exchange* exchange) {
   } else if (text == "F") {
     exchange->reply = ratingReply();
     exchange->note = "ratings";
-  } else if (text == "OI" && protocol_ != 2) {
+  } else if (text == "OI" && protocol_ != 2 && !plain_) {
     exchange->reply = outletReply();
     exchange->note = "outlets";
   } else if (text == "Q") {
@@ -143,7 +155,7 @@ void Q1Responder::answer(const Line& line, int64_t nowMs, Exchange* exchange) {
     if (ups_.readings().testRunning) ups_.endTest(TestResult::kAborted);
     exchange->note = "cancel test";
   } else if (!test(text, nowMs, exchange) && !shutdown(text, nowMs, exchange) &&
-             !outlet(text, exchange)) {
+             (plain_ || !outlet(text, exchange))) {
     exchange->note = "unknown command";
   }
 }

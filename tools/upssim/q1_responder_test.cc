@@ -142,5 +142,58 @@ TEST(Q1Responder, ProbesOfOtherFamiliesLeaveTheLineClean) {
   EXPECT_EQ(f.host.send("Q1\r").size(), 47u);
 }
 
+struct PlainFixture {
+  PlainFixture() : ups(plainQ1State()), responder(4, ups, true) {}
+  Ups ups;
+  Q1Responder responder;
+  FakeHost host{responder};
+};
+
+TEST(PlainQ1, AnswersTheCommonRepliesAndNothingElse) {
+  PlainFixture f;
+  //                          1        10        20        30        40
+  //                          12345678901234567890123456789012345678901234567
+  EXPECT_EQ(f.host.send("Q1\r"), "(230.0 230.0 230.0 025 50.0 2.27 25.0 00000001\r");
+  EXPECT_EQ(f.host.send("F\r"), "#230.0 004 12.00 50.0\r");
+  EXPECT_EQ(f.host.send("I\r"), "#PLAINPOWER      PQ-1000    1.00      \r");
+  for (const char* command : {"OI\r", "O01ON\r", "O01OFF\r", "Q2\r", "QS\r", "M\r", "IS\r\n"}) {
+    EXPECT_EQ(f.host.send(command), "") << command;
+  }
+  EXPECT_TRUE(f.ups.state().outputOn);
+  EXPECT_EQ(f.host.send("Q1\r").size(), 47u);
+}
+
+TEST(PlainQ1, ObeysTheCommandsThatNeverReply) {
+  PlainFixture f;
+  EXPECT_EQ(f.host.send("T\r"), "");
+  EXPECT_TRUE(f.ups.readings().testRunning);
+  EXPECT_EQ(f.host.send("CT\r"), "");
+  EXPECT_FALSE(f.ups.readings().testRunning);
+  EXPECT_EQ(f.host.send("T02\r"), "");
+  EXPECT_TRUE(f.ups.readings().testRunning);
+  EXPECT_EQ(f.host.send("Q\r"), "");
+  EXPECT_FALSE(f.ups.state().beeper);
+  EXPECT_EQ(f.host.send("S.5R0001\r"), "");
+  EXPECT_TRUE(f.ups.shutdownPending());
+  EXPECT_EQ(f.host.send("C\r"), "");
+  EXPECT_FALSE(f.ups.shutdownPending());
+}
+
+TEST(PlainQ1, StatusDigitsFollowPowerFailureLowBatteryAndShutdown) {
+  PlainFixture f;
+  f.ups.setMains(false, f.host.nowMs);
+  // Utility fail is the first digit; the output is fed from the battery.
+  EXPECT_EQ(f.host.send("Q1\r"), "(000.0 230.0 230.0 025 00.0 2.27 25.0 10000001\r");
+  f.ups.setBatteryCharge(10);
+  f.ups.scheduleShutdown(f.host.nowMs, 300, -1);
+  std::string reply = f.host.send("Q1\r");
+  ASSERT_EQ(reply.size(), 47u);
+  EXPECT_EQ(reply.substr(38, 8), "11000011");
+  EXPECT_LT(reply.substr(28, 4), "2.27");
+  f.ups.setMains(true, f.host.nowMs);
+  f.host.send("C\r");
+  EXPECT_EQ(f.host.send("Q1\r").substr(38, 8), "01000001");
+}
+
 }  // namespace
 }  // namespace orvik::upssim

@@ -6,7 +6,8 @@
 
 namespace orvik::upssim {
 
-std::unique_ptr<Responder> makeResponder(int protocol, Ups& ups) {
+std::unique_ptr<Responder> makeResponder(int protocol, Ups& ups, bool plainQ1) {
+  if (plainQ1) return std::make_unique<Q1Responder>(4, ups, true);
   if (protocol == 1) return std::make_unique<BinaryResponder>(ups);
   if (protocol >= 2 && protocol <= 4) return std::make_unique<Q1Responder>(protocol, ups);
   if (protocol >= 5 && protocol <= 9) return std::make_unique<TwoLetterResponder>(protocol, ups);

@@ -34,8 +34,9 @@ class Responder {
   virtual int64_t nextDeadlineMs() const = 0;
 };
 
-// Protocol 1 to 9; null for any other number.
-std::unique_ptr<Responder> makeResponder(int protocol, Ups& ups);
+// Protocol 1 to 9; null for any other number. plainQ1: the plain "Q1" unit
+// (see q1_responder.h), whatever protocol says.
+std::unique_ptr<Responder> makeResponder(int protocol, Ups& ups, bool plainQ1 = false);
 
 // The firmware version the UPS reports unless one is set; for protocols 5
 // to 9 it is also what tells them apart ("IS").

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 
+#include "q1_responder.h"
+
 namespace orvik::upssim {
 
-Simulator::Simulator(int protocol, SimLog& log)
+Simulator::Simulator(int protocol, SimLog& log, bool plainQ1)
     : protocol_(protocol),
       log_(log),
-      ups_({},
+      ups_(plainQ1 ? plainQ1State() : UpsState{},
            [this](const std::string& change) {
              if (held_) {
                held_->push_back(change);
@@ -15,7 +17,7 @@ Simulator::Simulator(int protocol, SimLog& log)
                log_.write("state", change);
              }
            }),
-      responder_(makeResponder(protocol, ups_)) {}
+      responder_(makeResponder(protocol, ups_, plainQ1)) {}
 
 void Simulator::receive(std::string_view bytes, int64_t nowMs) {
   std::vector<Exchange> exchanges;

@@ -22,8 +22,9 @@ namespace orvik::upssim {
 
 class Simulator {
  public:
-  // protocol must be 1 to 9.
-  Simulator(int protocol, SimLog& log);
+  // protocol must be 1 to 9; plainQ1 (with protocol 4, as a host sees it)
+  // simulates the plain "Q1" unit, starting from its state.
+  Simulator(int protocol, SimLog& log, bool plainQ1 = false);
 
   Ups& ups() { return ups_; }
   LinkFaults& faults() { return faults_; }

@@ -9,7 +9,9 @@ namespace {
 
 // A simulator whose log goes to a temporary file with a fixed clock.
 struct SimulatorFixture {
-  explicit SimulatorFixture(int protocol) : sim(protocol, log) { log.addSink(file); }
+  explicit SimulatorFixture(int protocol, bool plainQ1 = false) : sim(protocol, log, plainQ1) {
+    log.addSink(file);
+  }
   ~SimulatorFixture() { std::fclose(file); }
 
   std::string logText() {
@@ -86,6 +88,17 @@ TEST(Simulator, GarbageKeepsTheLengthButNoHostCanAcceptIt) {
       }
     }
   }
+}
+
+TEST(Simulator, PlainQ1UnitStartsFromItsOwnStateAndSettingsStillApply) {
+  SimulatorFixture f(4, true);
+  f.sim.receive("F\r", 0);
+  EXPECT_EQ(f.sim.takeOutput(0), "#230.0 004 12.00 50.0\r");
+  f.sim.receive("OI\r", 0);
+  EXPECT_EQ(f.sim.takeOutput(0), "");
+  EXPECT_EQ(f.sim.control("set manufacturer OTHER", 0), "ok");
+  f.sim.receive("I\r", 0);
+  EXPECT_EQ(f.sim.takeOutput(0).substr(0, 7), "#OTHER ");
 }
 
 }  // namespace

@@ -67,10 +67,11 @@ Readings Ups::readings() const {
     r.loadPercent = s.loadPercent;
   }
   r.batteryCharge = static_cast<int>(std::lround(std::clamp(s.batteryCharge, 0.0, 100.0)));
-  // The charge maps linearly onto the usual lead-acid span of 104 % to 130 %
-  // of the nominal voltage, the span a host turns back into a charge.
+  // The charge maps linearly onto the usual lead-acid span from 10.4 V to
+  // 13.0 V on a 12 V battery, the span a host turns back into a charge; the
+  // top can be raised to the float voltage some units report.
   int lo = s.batteryNominalDeciVolts * 104 / 120;
-  int hi = s.batteryNominalDeciVolts * 130 / 120;
+  int hi = s.batteryNominalDeciVolts * s.fullChargeDeciVoltsPer12V / 120;
   r.batteryDeciVolts = lo + (hi - lo) * r.batteryCharge / 100;
   r.batteryLow = r.batteryCharge <= s.lowBatteryLevel;
   r.batteryDepleted = r.batteryCharge <= 0;

@@ -66,6 +66,10 @@ struct UpsState {
   int nominalOutputVoltage = 230;
   double nominalFrequency = 50.0;
   int batteryNominalDeciVolts = 240;
+  // Battery voltage at full charge, in 0.1 V per 12 V of nominal: 130 reads
+  // 13.0 V on a 12 V battery; a lead-acid battery floating on its charger
+  // reads about 136 (2.27 V a cell).
+  int fullChargeDeciVoltsPer12V = 130;
   int ratedVa = 1000;
   int ratedW = 600;
 

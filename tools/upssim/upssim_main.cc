@@ -75,7 +75,7 @@ int runSimulator(const Options& o) {
     return 2;
   }
 
-  Simulator sim(o.protocol, log);
+  Simulator sim(o.protocol, log, o.plainQ1);
   for (const std::string& setting : o.settings) {
     size_t eq = setting.find('=');
     std::string answer =
@@ -96,7 +96,8 @@ int runSimulator(const Options& o) {
   sigaction(SIGTERM, &stop, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  log.write("info", "protocol " + std::to_string(o.protocol) + " on " + pty.devicePath() +
+  log.write("info", "protocol " + std::to_string(o.protocol) + (o.plainQ1 ? " (plain Q1)" : "") +
+                        " on " + pty.devicePath() +
                         (o.linkPath.empty() ? "" : " (link " + o.linkPath + ")"));
   std::printf("%s\n", pty.devicePath().c_str());
   std::fflush(stdout);
