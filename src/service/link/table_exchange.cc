@@ -74,9 +74,13 @@ std::string exchangeForReply(SerialLink& link, const ProbeSettings& settings,
   };
   std::string reply = exchange();
   if (bytes.starts_with("Q1")) {
-    // A status reply starts with "("; anything else (a stale line, noise)
-    // is asked for again.
-    for (int sent = 1; sent < kQ1Sends && !reply.starts_with('('); ++sent) reply = exchange();
+    // A status reply starts with "("; anything else that arrives (a stale
+    // line, noise) is asked for again. Silence is not: the poll tries the
+    // command again 600 ms later anyway, and eight silent sends each time
+    // would hold back the report of a lost link by some 18 s.
+    for (int sent = 1; sent < kQ1Sends && !reply.empty() && !reply.starts_with('('); ++sent) {
+      reply = exchange();
+    }
   } else if (reply.empty()) {
     reply = exchange();
   }
