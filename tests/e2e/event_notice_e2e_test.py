@@ -1,9 +1,14 @@
 """Network event notices from the running service, driven by upssim: a power
 failure reaches a receiver on 127.0.0.1:8830 as the notice datagram, byte for
-byte, and a power failure shorter than the notice delay sends nothing.
+byte, and a power failure shorter than the notice delay sends nothing. In
+namespaces of its own it also broadcasts: with only the loopback up the
+broadcast fails and the notice reaches 127.0.0.1 instead; with a veth pair
+and a route it goes out to 255.255.255.255.
 
 Runs in network and mount namespaces of its own where it can (a loopback of
-its own for ports 8828 and 8830, a /dev/shm of its own for the record)."""
+its own for ports 8828 and 8830, a /dev/shm of its own for the record);
+without them the broadcasts are left out, so that nothing goes out on this
+machine's interfaces."""
 
 import argparse
 import os
@@ -113,11 +118,21 @@ class NoticeRun:
         self.receiver.setblocking(True)
 
     def receive(self, timeout):
+        return self.receive_from(timeout)[0]
+
+    def receive_from(self, timeout):
+        """(datagram, sender address) or (None, None)."""
         self.receiver.settimeout(timeout)
         try:
-            return self.receiver.recv(2048)
+            data, sender = self.receiver.recvfrom(2048)
+            return data, sender[0]
         except socket.timeout:
-            return None
+            return None, None
+
+    def rebind(self, address):
+        self.receiver.close()
+        self.receiver = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.receiver.bind((address, NOTIFY_PORT))
 
     def on_battery(self):
         return field(read_record(), "I", ALARM_FLAGS) & ON_BATTERY
@@ -139,6 +154,36 @@ class NoticeRun:
 
 
 run = None
+
+
+def broadcast_notice(expected_sender):
+    """A power failure with bnmUsers "broadcast" (in any case); the notice
+    must come from expected_sender."""
+    write_record("h", entry(1) + BNM_DELAY, 0)
+    write_record(None, entry(1) + BNM_USERS, b"BroadCast".ljust(256, b"\0"))
+    run.drain()
+    run.sim.ctl("power", "fail")
+    got, sender = run.receive_from(10)
+    check(got is not None, "no notice within 10 s")
+    check(struct.unpack(">IiI", got[:12])[:2] == (NOTICE_COMMAND, NO_SHUTDOWN_NOTICE),
+          f"got {got[:12]!r}")
+    check(sender == expected_sender, f"sent from {sender}, expected {expected_sender}")
+    run.restore()
+
+
+def failed_broadcast_reaches_the_local_receiver():
+    broadcast_notice("127.0.0.1")
+
+
+def broadcast_goes_out_on_a_veth_pair():
+    for command in (["ip", "link", "add", "notice0", "type", "veth", "peer", "name", "notice1"],
+                    ["ip", "addr", "add", "10.77.0.1/24", "dev", "notice0"],
+                    ["ip", "link", "set", "notice0", "up"], ["ip", "link", "set", "notice1", "up"],
+                    ["ip", "route", "add", "default", "dev", "notice0"]):
+        subprocess.run(command, check=True, capture_output=True, timeout=10)
+    # The kernel hands a copy of an outgoing broadcast to local receivers.
+    run.rebind("0.0.0.0")
+    broadcast_notice("10.77.0.1")
 
 
 def power_failure_sends_the_notice_byte_for_byte():
@@ -191,13 +236,20 @@ def main():
         return subprocess.call(["unshare", "--net", "--mount", sys.executable,
                                 os.path.abspath(__file__), "--upskeeper", args.upskeeper,
                                 "--upssim", args.upssim, "--data", args.data, "--isolated"])
+    tests = [
+        ("PowerFailureSendsTheNoticeByteForByte", power_failure_sends_the_notice_byte_for_byte),
+        ("PowerRestoredBeforeTheDelaySendsNothing", power_restored_before_the_delay_sends_nothing),
+    ]
+    if args.isolated:
+        tests += [
+            ("FailedBroadcastReachesTheLocalReceiver", failed_broadcast_reaches_the_local_receiver),
+            ("BroadcastGoesOutOnAVethPair", broadcast_goes_out_on_a_veth_pair),
+        ]
+    else:
+        print("no namespaces here: the broadcasts are left out", flush=True)
     run = NoticeRun()
     try:
-        return run_tests([
-            ("PowerFailureSendsTheNoticeByteForByte", power_failure_sends_the_notice_byte_for_byte),
-            ("PowerRestoredBeforeTheDelaySendsNothing",
-             power_restored_before_the_delay_sends_nothing),
-        ])
+        return run_tests(tests)
     finally:
         run.close()
 
