@@ -1,6 +1,8 @@
 """Network event notices from the running service, driven by upssim: a power
 failure reaches a receiver on 127.0.0.1:8830 as the notice datagram, byte for
-byte, and a power failure shorter than the notice delay sends nothing. In
+byte, repeated on the rhythm of bnmPeriod; a power failure shorter than the
+notice delay sends nothing; the timed switch-off of an outlet notifies its
+dependent hosts at once and switches the outlet at upssim after its delay. In
 namespaces of its own it also broadcasts: with only the loopback up the
 broadcast fails and the notice reaches 127.0.0.1 instead; with a veth pair
 and a route it goes out to 255.255.255.255.
@@ -26,6 +28,9 @@ args = None
 
 NOTIFY_PORT = 8830
 NOTICE_COMMAND = 35104
+REMOTE_SHUTDOWN_COMMAND = 35136
+CONTROL_PORT = 8828
+OUTLET_COMMAND = 66145
 NO_SHUTDOWN_NOTICE = 801
 
 # Record offsets.
@@ -36,6 +41,8 @@ RECOVERY_ACTIONS = 37944   # events 100..127
 ENTRY_SIZE = 1288
 HOST_NAME = 76160
 COMPUTER_NAME = 76416
+OUTLETS, OUTLET_SIZE = 74084, 88
+OUTLET_DELAY, OUTLET_DEPEND = 20, 22
 # Within an event's entry.
 BNM_ENABLE, BNM_DELAY, BNM_PERIOD, BNM_USERS = 4, 8, 110, 112
 OTHER_ENABLES = (368, 732, 1012, 1280)  # mail, page, execute, shutdown
@@ -72,16 +79,17 @@ def occur(seconds):
 
 
 class NoticeRun:
-    """upssim (binary protocol) and upskeeper with every event silent except
-    the power failure's notice to "localhost"."""
+    """upssim (a "Q1" protocol, which switches outlets) and upskeeper with
+    every event silent except the power failure's notice to "localhost"."""
 
     def __init__(self):
         self.folder = RunFolder(args.upskeeper, args.data)
         self.sim = None
         self.receiver = None
         try:
-            self.sim = UpsSim(args.upssim, 1, self.folder.path,
-                              {"battery-charge": "80", "discharge": "0", "charge-rate": "0"})
+            self.sim = UpsSim(args.upssim, 2, self.folder.path,
+                              {"manufacturer": "TESTWORKS", "model": "VALUE-1000",
+                               "battery-charge": "80", "discharge": "0", "charge-rate": "0"})
             self.sim.platform_ini(self.folder.path)
             if os.path.exists(RECORD_PATH):
                 os.unlink(RECORD_PATH)  # left by a crashed run
@@ -210,6 +218,46 @@ def power_failure_sends_the_notice_byte_for_byte():
     run.restore()
 
 
+def notice_repeats_every_bnm_period():
+    write_record("h", entry(1) + BNM_PERIOD, 2)
+    run.drain()
+    run.sim.ctl("power", "fail")
+    arrivals = []
+    for _ in range(3):
+        got = run.receive(10)
+        check(got is not None, f"notice {len(arrivals) + 1} missing")
+        check(b";DOWN:2;" in got, f"got {got!r}")
+        arrivals.append(time.monotonic())
+    run.restore()
+    # A notice sent as the power came back may still be on its way.
+    time.sleep(0.2)
+    run.drain()
+    write_record("h", entry(1) + BNM_PERIOD, 0)
+    gaps = [b - a for a, b in zip(arrivals, arrivals[1:])]
+    check(all(1.8 <= gap <= 2.2 for gap in gaps), f"gaps {gaps}")
+    check(run.receive(3) is None, "a repetition after the power came back")
+
+
+def outlet_switch_off_notifies_hosts_then_switches_after_the_delay():
+    outlet = 1
+    write_record("h", OUTLETS + outlet * OUTLET_SIZE + OUTLET_DELAY, 3)
+    write_record(None, OUTLETS + outlet * OUTLET_SIZE + OUTLET_DEPEND,
+                 b" localhost ;".ljust(66, b"\0"))
+    run.drain()
+    sent = time.monotonic()
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as pages:
+        pages.sendto(struct.pack(">IiI", OUTLET_COMMAND, outlet, 0), ("127.0.0.1", CONTROL_PORT))
+    got = run.receive(5)
+    check(got == struct.pack(">IiI", REMOTE_SHUTDOWN_COMMAND, 0, 0), f"got {got!r}")
+    noticed = time.monotonic()
+    switched = wait_for(lambda: [t for t, c in run.sim.received() if t > sent and c == "O02OFF\r"],
+                        10, interval=0.05)
+    check(switched, "the outlet command never reached the UPS")
+    took = switched[0] - sent
+    check(noticed - sent < 1, f"host notice after {noticed - sent:.2f} s")
+    check(3 <= took <= 4.5, f"outlet switched {took:.2f} s after the command")
+
+
 def power_restored_before_the_delay_sends_nothing():
     write_record("h", entry(1) + BNM_DELAY, 5)
     run.drain()
@@ -238,7 +286,10 @@ def main():
                                 "--upssim", args.upssim, "--data", args.data, "--isolated"])
     tests = [
         ("PowerFailureSendsTheNoticeByteForByte", power_failure_sends_the_notice_byte_for_byte),
+        ("NoticeRepeatsEveryBnmPeriod", notice_repeats_every_bnm_period),
         ("PowerRestoredBeforeTheDelaySendsNothing", power_restored_before_the_delay_sends_nothing),
+        ("OutletSwitchOffNotifiesHostsThenSwitchesAfterTheDelay",
+         outlet_switch_off_notifies_hosts_then_switches_after_the_delay),
     ]
     if args.isolated:
         tests += [
