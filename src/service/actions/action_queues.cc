@@ -20,11 +20,16 @@ int oppositeEvent(int eventNumber) {
 
 int32_t enableField(const EventAction& entry, int queue) {
   switch (queue) {
-    case ActionQueues::kBroadcast: return loadField(entry.bnmEnable);
-    case ActionQueues::kMail: return loadField(entry.mailEnable);
-    case ActionQueues::kPage: return loadField(entry.pageEnable);
-    case ActionQueues::kExecute: return loadField(entry.executeEnable);
-    default: return loadField(entry.shutEnable);
+    case ActionQueues::kBroadcast:
+      return loadField(entry.bnmEnable);
+    case ActionQueues::kMail:
+      return loadField(entry.mailEnable);
+    case ActionQueues::kPage:
+      return loadField(entry.pageEnable);
+    case ActionQueues::kExecute:
+      return loadField(entry.executeEnable);
+    default:
+      return loadField(entry.shutEnable);
   }
 }
 
@@ -39,8 +44,9 @@ void ActionQueues::lock(List& list) {
 }
 
 void ActionQueues::insert(List& list, const ActionItem& item) {
-  const auto later = std::find_if(list.items.begin(), list.items.end(),
-                                  [&](const ActionItem& queued) { return queued.dueMs > item.dueMs; });
+  const auto later =
+      std::find_if(list.items.begin(), list.items.end(),
+                   [&](const ActionItem& queued) { return queued.dueMs > item.dueMs; });
   // An item that cannot be allocated is simply not queued.
   try {
     list.items.insert(later, item);

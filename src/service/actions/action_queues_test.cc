@@ -63,9 +63,10 @@ class ActionQueuesTest : public ::testing::Test {
   RecordingAction actions_[ActionQueues::kCount] = {
       RecordingAction(log_[0]), RecordingAction(log_[1]), RecordingAction(log_[2]),
       RecordingAction(log_[3]), RecordingAction(log_[4])};
-  ActionWorkers workers_{
-      queues_, *record_, sender_, {&actions_[0], &actions_[1], &actions_[2], &actions_[3],
-                                   &actions_[4]}};
+  ActionWorkers workers_{queues_,
+                         *record_,
+                         sender_,
+                         {&actions_[0], &actions_[1], &actions_[2], &actions_[3], &actions_[4]}};
 };
 
 TEST_F(ActionQueuesTest, ZeroAndNegativeDelaysRunInTheNextCyclesOnePerCycle) {
@@ -159,18 +160,6 @@ TEST_F(ActionQueuesTest, EqualDueTimesRunInQueueOrderAndDuplicatesAreKept) {
   EXPECT_EQ(runWorker(ActionQueues::kShutdown), (std::vector<int>{5, 0, 2, 4, 2, 7}));
 }
 
-TEST_F(ActionQueuesTest, OnlyAnAcceptedItemWakesItsWorker) {
-  std::vector<int> woken;
-  queues_.setWakeHandler([&](int queue) { woken.push_back(queue); });
-  storeField(entry(1).mailEnable, 1);
-  setBit(1);
-  enqueue(ActionQueues::kBroadcast, 1, 0);  // not enabled there
-  enqueue(ActionQueues::kMail, 1, 0);
-  queues_.scheduleOutletSwitchOff(3);
-  EXPECT_EQ(woken, (std::vector<int>{ActionQueues::kMail, ActionQueues::kExecute}));
-  EXPECT_TRUE(queues_.queueIdle(ActionQueues::kBroadcast));
-}
-
 TEST_F(ActionQueuesTest, QueueIsNotIdleWhileItsWorkerIsInsideAnAction) {
   enableAll(1);
   setBit(1);
@@ -206,7 +195,8 @@ TEST_F(ActionQueuesTest, ConcurrentProducersLoseNoItem) {
   std::vector<std::thread> producers;
   for (int t = 0; t < kThreads; ++t) {
     producers.emplace_back([this] {
-      for (int i = 0; i < kEach; ++i) queues_.enqueueAction(ActionQueues::kBroadcast, entry(1), 1, 0);
+      for (int i = 0; i < kEach; ++i)
+        queues_.enqueueAction(ActionQueues::kBroadcast, entry(1), 1, 0);
     });
   }
   std::atomic<bool> done{false};

@@ -58,8 +58,8 @@ void BroadcastAction::runAction(EventAction& entry, const ActionItem& item) {
     // No shutdown follows: the notice says how often it will be repeated.
     argument = kNoShutdownPowerFailMessage;
     down = period;
-    message = catalogue_.expandCatalogueMessage(kNoShutdownPowerFailMessage,
-                                                computerName.c_str(), down);
+    message =
+        catalogue_.expandCatalogueMessage(kNoShutdownPowerFailMessage, computerName.c_str(), down);
   } else {
     down = std::max(0, static_cast<int>(loadField(record_.powerFailCountdown)));
     message = expandMessage(readText(entry.bnmMessage).c_str(), computerName.c_str(), down);

@@ -36,8 +36,8 @@ class RecordingMessenger final : public MessengerNotices {
 class BroadcastActionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvik_broadcast_" + std::to_string(std::random_device()()));
+    dir_ =
+        fs::temp_directory_path() / ("orvik_broadcast_" + std::to_string(std::random_device()()));
     fs::create_directories(dir_);
     std::ofstream(dir_ / "msg.en")
         << "<801><Power failure (no shutdown)><Power failure at #HOSTNAME#, "
@@ -89,8 +89,8 @@ class BroadcastActionTest : public ::testing::Test {
   ActionQueues queues_{*record_, clock_};
   BroadcastAction broadcast_{*record_, clock_, catalogue_, sender_, messenger_, queues_};
   NotYetBuiltAction others_;
-  ActionWorkers workers_{queues_, *record_, sender_, {&broadcast_, &others_, &others_, &others_,
-                                                      &others_}};
+  ActionWorkers workers_{
+      queues_, *record_, sender_, {&broadcast_, &others_, &others_, &others_, &others_}};
 };
 
 TEST_F(BroadcastActionTest, NoticeDatagramIsHeaderArgumentAndTheSixFieldsByteForByte) {
@@ -100,8 +100,8 @@ TEST_F(BroadcastActionTest, NoticeDatagramIsHeaderArgumentAndTheSixFieldsByteFor
   const std::string text =
       "HOST:ups-host;UNAME:UPSPC;OCCUR:090514030201070;DOWN:754;LANG:en;"
       "DESC:Power failure at UPSPC, 12:34 left";
-  std::vector<uint8_t> expected = {0x00, 0x00, 0x89, 0x20, 0x00, 0x00, 0x00, 0x01,
-                                   0x00, 0x00, 0x00, static_cast<uint8_t>(text.size())};
+  std::vector<uint8_t> expected = {0x00, 0x00, 0x89, 0x20, 0x00, 0x00,
+                                   0x00, 0x01, 0x00, 0x00, 0x00, static_cast<uint8_t>(text.size())};
   expected.insert(expected.end(), text.begin(), text.end());
   const auto sent = sockets_.sent();
   ASSERT_EQ(sent.size(), 1u);
@@ -113,8 +113,8 @@ TEST_F(BroadcastActionTest, NoticeDatagramIsHeaderArgumentAndTheSixFieldsByteFor
 }
 
 TEST_F(BroadcastActionTest, OccurFieldCountsMonthFromZeroYearsFrom1900AndCarriesTheSummerFlag) {
-  LocalTime summer{.year = 2026, .month = 12, .day = 31, .hour = 23, .minute = 59, .second = 58,
-                   .isDst = 1};
+  LocalTime summer{
+      .year = 2026, .month = 12, .day = 31, .hour = 23, .minute = 59, .second = 58, .isDst = 1};
   EXPECT_STREQ(occurValue(summer).chars(), "585923311101261");
   LocalTime unknown{.year = 1999, .month = 1, .day = 1, .isDst = -1};
   EXPECT_STREQ(occurValue(unknown).chars(), "000000010000990");

@@ -35,9 +35,9 @@ class ServiceActionsTest : public ::testing::Test {
     }
     ASSERT_EQ(service_.serviceStart(fake_.system.programPathValue), 1);
     power_ = eventActionForEvent(service_.record(), 1);
-    for (int16_t EventAction::*delay : {&EventAction::bnmDelay, &EventAction::mailDelay,
-                                        &EventAction::pageDelay, &EventAction::executeDelay,
-                                        &EventAction::shutDelay}) {
+    for (int16_t EventAction::*delay :
+         {&EventAction::bnmDelay, &EventAction::mailDelay, &EventAction::pageDelay,
+          &EventAction::executeDelay, &EventAction::shutDelay}) {
       storeField(power_->*delay, 0);
     }
     storeField(power_->bnmEnable, 1);
@@ -53,13 +53,13 @@ class ServiceActionsTest : public ::testing::Test {
     freeCatalogue();
   }
 
-  // Datagrams to the notice port with this command (and argument, unless -1).
-  std::vector<FakeSockets::Sent> notices(uint32_t command, int32_t argument = -1) {
+  // Datagrams to the notice port with this command.
+  std::vector<FakeSockets::Sent> notices(uint32_t command) {
     std::vector<FakeSockets::Sent> out;
     for (const FakeSockets::Sent& s : fake_.sockets.sent()) {
       ControlDatagram d;
-      if (s.to.port == kNotifyPort && decodeControlDatagram(s.bytes.data(), s.bytes.size(), &d) == 0 &&
-          d.command == command && (argument == -1 || d.argument == argument)) {
+      if (s.to.port == kNotifyPort &&
+          decodeControlDatagram(s.bytes.data(), s.bytes.size(), &d) == 0 && d.command == command) {
         out.push_back(s);
       }
     }
@@ -86,21 +86,6 @@ TEST_F(ServiceActionsTest, RaisedPowerFailureWakesTheBroadcastWorkerWhichSendsTh
   const auto sent = notices(kNoticeCommand);
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].to.address, 0x0A000009u);
-  EXPECT_TRUE(isTaskIdle(service_.tasks()[kBroadcastWorker]));
-}
-
-TEST_F(ServiceActionsTest, PowerRestoredBeforeTheDelaySendsNothing) {
-  storeField(power_->bnmDelay, 10);
-  setFlagBit(service_.record().alarmFlags, 1, true);
-  step(kMonitorTask);
-  fake_.clock.advanceMs(5000);
-  setFlagBit(service_.record().alarmFlags, 1, false);
-  step(kMonitorTask);
-  fake_.clock.advanceMs(10'000);
-  for (int cycle = 0; cycle < 3; ++cycle) step(kBroadcastWorker);
-  // The restore itself may be announced; the failure is not.
-  EXPECT_TRUE(notices(kNoticeCommand, 1).empty());
-  EXPECT_TRUE(notices(kNoticeCommand, kNoShutdownPowerFailMessage).empty());
   EXPECT_TRUE(isTaskIdle(service_.tasks()[kBroadcastWorker]));
 }
 
