@@ -77,4 +77,21 @@ int DatagramSender::sendDatagram(const char* host, uint16_t port, uint32_t comma
   return -1;
 }
 
+int DatagramSender::broadcastDatagram(uint16_t port, uint32_t command, int32_t argument,
+                                      const char* text) {
+  const std::vector<uint8_t> datagram = encodeControlDatagram(command, argument, text);
+  for (int attempt = 0; attempt < kBroadcastAttempts; ++attempt) {
+    const std::shared_ptr<UdpSocket> socket = senderSocket();
+    if (!socket) {
+      diagnostics_(kSenderOpenFailedLine);
+      return -1;
+    }
+    if (socket->sendTo({kBroadcastIpv4, port}, datagram.data(), datagram.size()) == 0) return 0;
+    char line[64];
+    std::snprintf(line, sizeof line, kBroadcastFailedFormat, socket->number());
+    diagnostics_(line);
+  }
+  return sendDatagram("127.0.0.1", port, command, argument, text);
+}
+
 }  // namespace orvik

@@ -1,6 +1,7 @@
 // The outgoing side of the datagram channel, the same in the service and the
 // pages: one sender socket per process, opened on first use with
-// broadcasting allowed, and sendDatagram with its three attempts.
+// broadcasting allowed, sendDatagram with its three attempts and
+// broadcastDatagram with its two.
 //
 // Any thread may send at the same time; the socket is opened once.
 // Diagnostics are the fixed English lines below, written to standard output
@@ -17,9 +18,11 @@
 namespace orvik {
 
 inline constexpr char kSenderOpenFailedLine[] = "OpenSocket(), Can not open datagram socket.\n";
-// printf format with the socket's number.
+// printf formats with the socket's number.
 inline constexpr char kSendFailedFormat[] = "Can not send data through socket %d.\n";
+inline constexpr char kBroadcastFailedFormat[] = "Can not broadcast data through socket %d.\n";
 inline constexpr int kSendAttempts = 3;
+inline constexpr int kBroadcastAttempts = 2;
 inline constexpr std::size_t kMaxHostLength = 127;
 
 using DiagnosticSink = std::function<void(const char* line)>;
@@ -40,6 +43,11 @@ class DatagramSender {
   // all. A null text sends none.
   int sendDatagram(const char* host, uint16_t port, uint32_t command, int32_t argument,
                    const char* text);
+
+  // Sends one control datagram to the limited broadcast address and port,
+  // twice at most; when both fail, to 127.0.0.1 with sendDatagram, so that
+  // at least the local receiver gets it. 0 or -1.
+  int broadcastDatagram(uint16_t port, uint32_t command, int32_t argument, const char* text);
 
   // Closes the sender socket (at stop); a later send opens a new one.
   void closeSocket();

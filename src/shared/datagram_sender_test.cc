@@ -88,6 +88,38 @@ TEST_F(DatagramSenderTest, ConcurrentSendersShareOneSocketAndLoseNothing) {
   for (const auto& datagram : sent) ASSERT_EQ(datagram.socket, sent[0].socket);
 }
 
+TEST_F(DatagramSenderTest, BroadcastFailingTwiceStillReachesTheLocalReceiver) {
+  ASSERT_EQ(sender_.broadcastDatagram(8830, 35104, 1, "x"), 0);
+  sockets_.failSends(2);
+  ASSERT_EQ(sender_.broadcastDatagram(8830, 35104, 801, "y"), 0);
+  const auto sent = sockets_.sent();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].to.address, kBroadcastIpv4);
+  EXPECT_EQ(sent[0].to.port, 8830);
+  EXPECT_EQ(sent[0].bytes, encodeControlDatagram(35104, 1, "x"));
+  EXPECT_EQ(sent[1].to.address, kLoopbackIpv4);
+  EXPECT_EQ(sent[1].to.port, 8830);
+  EXPECT_EQ(sent[1].bytes, encodeControlDatagram(35104, 801, "y"));
+  const std::string line =
+      "Can not broadcast data through socket " + std::to_string(sent[0].socket) + ".\n";
+  EXPECT_EQ(lines_, line + line);
+
+  // Both broadcasts and all three local attempts fail.
+  lines_.clear();
+  sockets_.failSends(5);
+  EXPECT_EQ(sender_.broadcastDatagram(8830, 35104, 1, "z"), -1);
+  const std::string sendLine =
+      "Can not send data through socket " + std::to_string(sent[0].socket) + ".\n";
+  EXPECT_EQ(lines_, line + line + sendLine + sendLine + sendLine);
+
+  lines_.clear();
+  sender_.closeSocket();
+  sockets_.failOpens(1);
+  EXPECT_EQ(sender_.broadcastDatagram(8830, 35104, 1, "z"), -1);
+  EXPECT_EQ(lines_, "OpenSocket(), Can not open datagram socket.\n");
+  EXPECT_EQ(sockets_.sent().size(), 2u);
+}
+
 TEST(DottedIpv4, AcceptsOnlyFourDecimalPartsUpTo255) {
   uint32_t address = 0;
   EXPECT_TRUE(parseDottedIpv4("255.0.0.1", &address));

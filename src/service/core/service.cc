@@ -6,6 +6,14 @@
 
 namespace orvik {
 
+// The monitor names the queues by its own enumeration; both use one order.
+static_assert(int{kBroadcastQueue} == ActionQueues::kBroadcast &&
+              int{kMailQueue} == ActionQueues::kMail && int{kPageQueue} == ActionQueues::kPage &&
+              int{kExecuteQueue} == ActionQueues::kExecute &&
+              int{kShutdownQueue} == ActionQueues::kShutdown &&
+              kActionQueueCount == ActionQueues::kCount);
+static_assert(kShutdownWorker - kBroadcastWorker + 1 == ActionQueues::kCount);
+
 // Steps that belong to subsystems still being built are marked "Not yet:"
 // with what they do now.
 
@@ -15,7 +23,9 @@ Service::Service(Platform platform)
   control_.actions().saveSettingsHook = [this] {
     if (SettingsFile* settings = settingsForControl_.load()) settings->saveSettings();
   };
-  // Not yet: the timed outlet switch-off (outletSwitchOffHook) of the action queues.
+  control_.actions().outletSwitchOffHook = [this](int outlet) {
+    if (ActionQueues* queues = queuesForControl_.load()) queues->scheduleOutletSwitchOff(outlet);
+  };
 }
 
 Service::~Service() { clearAlarmWakeup(&tasks_[kMonitorTask].wakeup); }
@@ -36,13 +46,14 @@ int Service::serviceStart(const std::string& programFilePath) {
     failStart(catalogueText(304).chars());
     return 0;
   }
-  // Not yet: the five action queues.
+  // The action queues start empty with the record, set up next.
 
   if (setUpRecord() == 0) {
     failStart(catalogueText(302).chars());
     return 0;
   }
   settingsForControl_ = settings_.get();
+  queuesForControl_ = &actions_->queues();
   control_.attachRecord(&record());
   if (osVersionClass(*platform_.system) < kNtFamily) platform_.system->registerServiceProcess();
 
@@ -70,9 +81,15 @@ int Service::setUpRecord() {
   initialiseRecord(record(), platform_, processCatalogue(), startupFiles_, *settings_);
   eventLog_ =
       std::make_unique<EventLog>(record(), *platform_.clock, *platform_.files, startupFiles_.logs);
+  actions_ = std::make_unique<ActionSet>(record(), *platform_.clock, processCatalogue(),
+                                         control_.sender());
+  // A worker in its idle pause runs its next pass as soon as it gets an item.
+  actions_->queues().setWakeHandler(
+      [this](int queue) { wakeTask(tasks_[kBroadcastWorker + queue]); });
+  queuedEvents_ = std::make_unique<QueuedEvents>(actions_->queues());
   // Not yet: the scheduler; the bookkeeping runs without it.
   monitor_ = std::make_unique<EventMonitor>(record(), *platform_.clock, *eventLog_,
-                                            processCatalogue(), actionQueues_, nullptr);
+                                            processCatalogue(), *queuedEvents_, nullptr);
   return 1;
 }
 
@@ -85,10 +102,12 @@ void Service::initialiseTasks() {
   initialiseTask(tasks_[kMonitorTask], [this] { monitor_->monitorStep(); }, 100, [] { return 1; });
   tasks_[kMonitorTask].idleWaitMs = kMonitorIdleWaitMs;
   setAlarmWakeup(&tasks_[kMonitorTask].wakeup);
-  // Not yet: the action queues; until they exist the workers have nothing to
-  // serve and stay in their idle pause.
+  // An idle worker pauses until an enqueue wakes it.
   for (int id = kBroadcastWorker; id <= kShutdownWorker; ++id) {
-    initialiseTask(tasks_[id], [] {}, 100, [] { return 1; });
+    const int queue = id - kBroadcastWorker;
+    initialiseTask(
+        tasks_[id], [this, queue] { actions_->workers().workerStep(queue); }, 100,
+        [this, queue] { return actions_->queues().queueIdle(queue) ? 1 : 0; });
     tasks_[id].idleWaitMs = kIdleWaitMs;
   }
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "service/actions/action_set.h"
 #include "service/core/control_channel.h"
 #include "service/core/task_set.h"
 #include "service/link/poll_cycle.h"
@@ -58,11 +59,17 @@ class Service {
   int setUpRecord();
   void initialiseTasks();
 
-  // Not yet: the action queues; until they exist raised events are logged
-  // and offered to nobody.
-  class UnqueuedEvents final : public EventSink {
+  // Hands raised events to the action queues.
+  class QueuedEvents final : public EventSink {
    public:
-    void enqueueAction(ActionQueueId, EventAction&, int, int64_t) override {}
+    explicit QueuedEvents(ActionQueues& queues) : queues_(queues) {}
+    void enqueueAction(ActionQueueId queue, EventAction& entry, int eventNumber,
+                       int64_t dueMs) override {
+      queues_.enqueueAction(queue, entry, eventNumber, dueMs);
+    }
+
+   private:
+    ActionQueues& queues_;
   };
 
   Platform platform_;
@@ -72,11 +79,13 @@ class Service {
   std::unique_ptr<PollCycle> pollCycle_;
   std::unique_ptr<SettingsFile> settings_;
   std::unique_ptr<EventLog> eventLog_;
-  UnqueuedEvents actionQueues_;
+  std::unique_ptr<ActionSet> actions_;
+  std::unique_ptr<QueuedEvents> queuedEvents_;
   std::unique_ptr<EventMonitor> monitor_;
   StartupFiles startupFiles_;
   TaskSet tasks_;
   std::atomic<SettingsFile*> settingsForControl_{nullptr};
+  std::atomic<ActionQueues*> queuesForControl_{nullptr};
   ControlChannel control_;  // after the record: its thread may reset it
 };
 

@@ -1,0 +1,45 @@
+// The service's action machinery in one piece: the five queues, the action
+// of each queue and the five workers' steps. The service owns one, built
+// once the status record exists, and hands raised events to queues().
+//
+// Threads: as ActionQueues and ActionWorkers say.
+#pragma once
+
+#include "platform/clock.h"
+#include "service/actions/action_queues.h"
+#include "service/actions/action_workers.h"
+#include "service/actions/broadcast_action.h"
+#include "service/actions/message_catalogue.h"
+#include "service/actions/messenger_notices.h"
+#include "shared/datagram_sender.h"
+#include "shared/status_record.h"
+
+namespace orvik {
+
+class ActionSet {
+ public:
+  // Everything passed in outlives the set.
+  ActionSet(StatusRecord& record, Clock& clock, const MessageCatalogue& catalogue,
+            DatagramSender& sender)
+      : queues_(record, clock),
+        broadcast_(record, clock, catalogue, sender, messenger_, queues_),
+        workers_(queues_, record, sender,
+                 {&broadcast_, &mailAction_, &pageAction_, &executeAction_, &shutdownAction_}) {}
+
+  ActionQueues& queues() { return queues_; }
+  ActionWorkers& workers() { return workers_; }
+
+ private:
+  ActionQueues queues_;
+  NoMessengerNotices messenger_;  // not built yet: writes nothing
+  BroadcastAction broadcast_;
+  // Not built yet: mail, paging, command execution and the shutdown
+  // sequence; their due items are taken and dropped.
+  NotYetBuiltAction mailAction_;
+  NotYetBuiltAction pageAction_;
+  NotYetBuiltAction executeAction_;
+  NotYetBuiltAction shutdownAction_;
+  ActionWorkers workers_;
+};
+
+}  // namespace orvik
