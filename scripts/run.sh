@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts the service in run/ with its data
 # files, its COM1 wired to a simulated UPS (upssim, protocol 3 unless
-# UPSSIM_PROTOCOL says otherwise). Stop it with Ctrl-C; upssim stops with it.
+# UPSSIM_PROTOCOL says otherwise, or the plain "Q1" unit with UPSSIM_PLAIN_Q1=1).
+# Stop it with Ctrl-C; upssim stops with it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -15,7 +16,9 @@ link="$(pwd)/run/ups.tty"
 rm -f "$link" run/upssim.ctl run/upssim.dev run/upssim.log
 # A session of its own keeps Ctrl-C from the terminal away from upssim, so the
 # UPS still answers while the service stops; the exit trap ends it after.
-setsid "$upssim" --protocol "${UPSSIM_PROTOCOL:-3}" --link "$link" --ctl run/upssim.ctl \
+sim_kind=(--protocol "${UPSSIM_PROTOCOL:-3}")
+[[ -n "${UPSSIM_PLAIN_Q1:-}" ]] && sim_kind=(--plain-q1)
+setsid "$upssim" "${sim_kind[@]}" --link "$link" --ctl run/upssim.ctl \
   --log run/upssim.log --quiet >run/upssim.dev &
 sim=$!
 trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true' EXIT
