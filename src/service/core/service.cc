@@ -70,9 +70,11 @@ int Service::setUpRecord() {
   initialiseRecord(record(), platform_, processCatalogue(), startupFiles_, *settings_);
   eventLog_ =
       std::make_unique<EventLog>(record(), *platform_.clock, *platform_.files, startupFiles_.logs);
-  // Not yet: the scheduler; the bookkeeping runs without it.
-  monitor_ = std::make_unique<EventMonitor>(record(), *platform_.clock, *eventLog_,
-                                            processCatalogue(), actionQueues_, nullptr);
+  // Scheduled UPS commands go out through the control channel like the pages' own.
+  scheduler_ = std::make_unique<Scheduler>(record(), *platform_.clock, control_.sender());
+  monitor_ = std::make_unique<EventMonitor>(
+      record(), *platform_.clock, *eventLog_, processCatalogue(), actionQueues_,
+      [this](int64_t last, int64_t now) { scheduler_->runDueEntries(last, now); });
   return 1;
 }
 
