@@ -48,14 +48,5 @@ TEST_F(MessengerNoticesTest, LongMessageIsCutToTheBlockSizeALongRecipientIsNotSe
   EXPECT_EQ(messenger_.notices().size(), 2u);
 }
 
-TEST(LocalHostName, HostNameOrElseTheComputerNameCutTo15) {
-  FakeSystemInfo system;
-  system.hostNameValue = "upsbox.example.org";
-  EXPECT_EQ(localHostName(system), "upsbox.example.org");
-  system.hostNameValue = "";
-  system.computerNameValue = "A-VERY-LONG-COMPUTER-NAME";
-  EXPECT_EQ(localHostName(system), "A-VERY-LONG-COM");
-}
-
 }  // namespace
 }  // namespace orvik
