@@ -100,6 +100,8 @@ class TerminalMessenger final : public Messenger {
  public:
   explicit TerminalMessenger(std::string recordsPath) : recordsPath_(std::move(recordsPath)) {}
 
+  void setRecordsPath(const std::string& path) { recordsPath_ = path; }
+
   int writeNotice(const std::string& target, const char* block, std::size_t size) override {
     std::string pieces[3];
     if (!splitBlock(block, size, pieces) || !isThisComputer(target)) return 0;
@@ -126,7 +128,7 @@ class TerminalMessenger final : public Messenger {
     return false;
   }
 
-  const std::string recordsPath_;
+  std::string recordsPath_;
 };
 
 }  // namespace
@@ -135,9 +137,19 @@ std::unique_ptr<Messenger> newLoginTerminalMessenger(const std::string& loginRec
   return std::make_unique<TerminalMessenger>(loginRecordsPath);
 }
 
-Messenger& posixMessenger() {
+namespace {
+
+TerminalMessenger& processMessenger() {
   static TerminalMessenger messenger(_PATH_UTMPX);
   return messenger;
+}
+
+}  // namespace
+
+Messenger& posixMessenger() { return processMessenger(); }
+
+void setLoginRecordsFile(const std::string& path) {
+  if (!path.empty()) processMessenger().setRecordsPath(path);
 }
 
 }  // namespace orvik

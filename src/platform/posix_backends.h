@@ -36,6 +36,9 @@ void setSerialDeviceFile(const std::string& iniPath);
 // The device path behind a port name: "" for a name that is not "COMn" with
 // n from 1.
 std::string serialDevicePath(const PlatformIni& ini, const std::string& name);
+// The login-records file posixMessenger() reads instead of the system's;
+// "" keeps the system's. Call before any other thread starts.
+void setLoginRecordsFile(const std::string& path);
 // The same, naming the sessions from a login-records file of the utmp
 // format at loginRecordsPath (tests write their own).
 std::unique_ptr<Messenger> newLoginTerminalMessenger(const std::string& loginRecordsPath);
