@@ -32,7 +32,8 @@ int64_t floorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0
 }  // namespace
 
 bool FakeClock::toLocalTime(int64_t seconds, LocalTime* out) {
-  const int64_t local = seconds + utcOffset_.load();
+  const bool summer = seconds >= summerStart_.load() && seconds < summerEnd_.load();
+  const int64_t local = seconds + utcOffset_.load() + (summer ? 3600 : 0);
   const int64_t days = floorDiv(local, 86400);
   const int64_t rest = local - days * 86400;
   int64_t year = 0;
@@ -43,7 +44,7 @@ bool FakeClock::toLocalTime(int64_t seconds, LocalTime* out) {
   out->second = static_cast<int>(rest % 60);
   out->weekday = static_cast<int>(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday
   out->yearDay = static_cast<int>(days - daysFromCivil(year, 1, 1));
-  out->isDst = 0;
+  out->isDst = summer ? 1 : 0;
   return true;
 }
 
@@ -53,8 +54,12 @@ bool FakeClock::fromLocalTime(const LocalTime& local, int64_t* seconds) {
   const int64_t year = local.year + floorDiv(month0, 12);
   month0 -= floorDiv(month0, 12) * 12;
   const int64_t days = daysFromCivil(year, month0 + 1, 1) + local.day - 1;
-  *seconds = days * 86400 + int64_t{local.hour} * 3600 + int64_t{local.minute} * 60 +
-             local.second - utcOffset_.load();
+  const int64_t standard = days * 86400 + int64_t{local.hour} * 3600 + int64_t{local.minute} * 60 +
+                           local.second - utcOffset_.load();
+  const int64_t summer = standard - 3600;
+  const bool isSummer = local.isDst > 0 || (local.isDst < 0 && summer >= summerStart_.load() &&
+                                            summer < summerEnd_.load());
+  *seconds = isSummer ? summer : standard;
   return true;
 }
 

@@ -89,4 +89,19 @@ bool FakeFileSystem::syncDirectory(const std::string& directory) {
   return true;
 }
 
+int FakeMessenger::writeNotice(const std::string& target, const char* block, std::size_t size) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  notices_.push_back({target, std::string(block, size)});
+  if (target == "*") return 1;
+  for (const std::string& name : reachable) {
+    if (name == target) return 1;
+  }
+  return 0;
+}
+
+std::vector<FakeMessenger::Notice> FakeMessenger::notices() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return notices_;
+}
+
 }  // namespace orvik

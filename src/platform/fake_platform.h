@@ -80,6 +80,23 @@ class FakeFileSystem final : public FileSystem {
   std::mutex mutex_;
 };
 
+// Keeps every notice block; targets in `reachable` (and "*") take them.
+class FakeMessenger final : public Messenger {
+ public:
+  struct Notice {
+    std::string target;
+    std::string block;  // the bytes as written, NULs included
+  };
+  int writeNotice(const std::string& target, const char* block, std::size_t size) override;
+  std::vector<Notice> notices();
+
+  std::vector<std::string> reachable;
+
+ private:
+  std::mutex mutex_;
+  std::vector<Notice> notices_;
+};
+
 struct FakePlatform {
   FakeClock clock;
   FakeSharedMemory sharedMemory;
@@ -89,6 +106,7 @@ struct FakePlatform {
   FakeSockets sockets;
   FakeFileSystem files;
   FakeSerialPorts serial{clock};
+  FakeMessenger messenger;
 
   Platform platform() {
     Platform p;
@@ -100,6 +118,7 @@ struct FakePlatform {
     p.sockets = &sockets;
     p.files = &files;
     p.serial = &serial;
+    p.messenger = &messenger;
     return p;
   }
 };

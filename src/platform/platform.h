@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
+#include "platform/messenger.h"
 #include "platform/serial_port.h"
 #include "platform/shared_memory.h"
 #include "platform/sockets.h"
@@ -22,6 +23,7 @@ struct Platform {
   Sockets* sockets = nullptr;
   FileSystem* files = nullptr;
   SerialPorts* serial = nullptr;
+  Messenger* messenger = nullptr;
 };
 
 }  // namespace orvik

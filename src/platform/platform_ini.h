@@ -5,6 +5,8 @@
 //
 //   COM1=/dev/ttyUSB0      device behind "COM1" (default /dev/ttyS0)
 //   ShareGroup=www-data    group that may read and write the status record
+//   LoginRecords=/run/utmp login sessions whose terminals get messenger notices
+//                          (default the system's login records)
 #pragma once
 
 #include <map>

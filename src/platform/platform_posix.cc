@@ -12,6 +12,7 @@ Platform posixPlatform() {
   platform.sockets = &posixSockets();
   platform.files = &posixFileSystem();
   platform.serial = &posixSerialPorts();
+  platform.messenger = &posixMessenger();
   return platform;
 }
 

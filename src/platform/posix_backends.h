@@ -2,6 +2,7 @@
 // whole process.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/platform.h"
@@ -17,6 +18,9 @@ MessageLoop& posixMessageLoop();
 Sockets& posixSockets();
 FileSystem& posixFileSystem();
 SerialPorts& posixSerialPorts();
+// Notices on the terminals of this computer's login sessions, as named by
+// the system's login records.
+Messenger& posixMessenger();
 
 // All of the above.
 Platform posixPlatform();
@@ -32,6 +36,12 @@ void setSerialDeviceFile(const std::string& iniPath);
 // The device path behind a port name: "" for a name that is not "COMn" with
 // n from 1.
 std::string serialDevicePath(const PlatformIni& ini, const std::string& name);
+// The login-records file posixMessenger() reads instead of the system's;
+// "" keeps the system's. Call before any other thread starts.
+void setLoginRecordsFile(const std::string& path);
+// The same, naming the sessions from a login-records file of the utmp
+// format at loginRecordsPath (tests write their own).
+std::unique_ptr<Messenger> newLoginTerminalMessenger(const std::string& loginRecordsPath);
 // From now on SIGTERM and SIGINT post kClose to the message loop. Call before
 // any other thread starts, so that every thread inherits the blocked signals.
 void closeOnTerminationSignals(MessageLoop& loop);

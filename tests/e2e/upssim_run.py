@@ -52,8 +52,12 @@ class UpsSim:
 
     def platform_ini(self, folder):
         """Points COM1 of a service in folder at this simulator."""
+        # Messenger notices go to the terminals of an empty list of logins,
+        # never to the sessions of the machine the tests run on.
+        logins = os.path.join(folder, "no-logins")
+        open(logins, "wb").close()
         with open(os.path.join(folder, "platform.ini"), "w") as f:
-            f.write(f"COM1={self.link}\n")
+            f.write(f"COM1={self.link}\nLoginRecords={logins}\n")
 
     def ctl(self, *words):
         subprocess.run([self.upssim, "ctl", "--socket", self.socket, *words], check=True,

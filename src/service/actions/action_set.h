@@ -10,7 +10,7 @@
 #include "service/actions/action_workers.h"
 #include "service/actions/broadcast_action.h"
 #include "service/actions/message_catalogue.h"
-#include "service/actions/messenger_notices.h"
+#include "service/actions/messenger.h"
 #include "shared/datagram_sender.h"
 #include "shared/status_record.h"
 
@@ -20,8 +20,9 @@ class ActionSet {
  public:
   // Everything passed in outlives the set.
   ActionSet(StatusRecord& record, Clock& clock, const MessageCatalogue& catalogue,
-            DatagramSender& sender)
+            DatagramSender& sender, Messenger& messenger, SystemInfo& system)
       : queues_(record, clock),
+        messenger_(messenger, system),
         broadcast_(record, clock, catalogue, sender, messenger_, queues_),
         workers_(queues_, record, sender,
                  {&broadcast_, &mailAction_, &pageAction_, &executeAction_, &shutdownAction_}) {}
@@ -31,7 +32,7 @@ class ActionSet {
 
  private:
   ActionQueues queues_;
-  NoMessengerNotices messenger_;  // not built yet: writes nothing
+  PlatformMessengerNotices messenger_;
   BroadcastAction broadcast_;
   // Not built yet: mail, paging, command execution and the shutdown
   // sequence; their due items are taken and dropped.

@@ -82,14 +82,17 @@ int Service::setUpRecord() {
   eventLog_ =
       std::make_unique<EventLog>(record(), *platform_.clock, *platform_.files, startupFiles_.logs);
   actions_ = std::make_unique<ActionSet>(record(), *platform_.clock, processCatalogue(),
-                                         control_.sender());
+                                         control_.sender(), *platform_.messenger,
+                                         *platform_.system);
   // A worker in its idle pause runs its next pass as soon as it gets an item.
   actions_->queues().setWakeHandler(
       [this](int queue) { wakeTask(tasks_[kBroadcastWorker + queue]); });
   queuedEvents_ = std::make_unique<QueuedEvents>(actions_->queues());
-  // Not yet: the scheduler; the bookkeeping runs without it.
-  monitor_ = std::make_unique<EventMonitor>(record(), *platform_.clock, *eventLog_,
-                                            processCatalogue(), *queuedEvents_, nullptr);
+  // Scheduled UPS commands go out through the control channel like the pages' own.
+  scheduler_ = std::make_unique<Scheduler>(record(), *platform_.clock, control_.sender());
+  monitor_ = std::make_unique<EventMonitor>(
+      record(), *platform_.clock, *eventLog_, processCatalogue(), *queuedEvents_,
+      [this](int64_t last, int64_t now) { scheduler_->runDueEntries(last, now); });
   return 1;
 }
 

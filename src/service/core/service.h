@@ -16,6 +16,7 @@
 #include "service/monitor/event_log.h"
 #include "service/monitor/event_monitor.h"
 #include "service/monitor/record_startup.h"
+#include "service/monitor/scheduler.h"
 #include "service/monitor/settings_file.h"
 #include "shared/record_mapping.h"
 
@@ -81,6 +82,7 @@ class Service {
   std::unique_ptr<EventLog> eventLog_;
   std::unique_ptr<ActionSet> actions_;
   std::unique_ptr<QueuedEvents> queuedEvents_;
+  std::unique_ptr<Scheduler> scheduler_;
   std::unique_ptr<EventMonitor> monitor_;
   StartupFiles startupFiles_;
   TaskSet tasks_;

@@ -15,6 +15,7 @@ int main() {
   const std::string programPath = platform.system->programPath();
   const PlatformIni ini = PlatformIni::load(programDirectoryOf(programPath) + "platform.ini");
   setSharedMemoryGroup(ini.get("ShareGroup"));
+  setLoginRecordsFile(ini.get("LoginRecords"));
   closeOnTerminationSignals(*platform.messages);
 
   static Service service(platform);
