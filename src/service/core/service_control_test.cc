@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "service/actions/message_catalogue.h"
+#include "service/core/real_time_wait.h"
 #include "service/core/service.h"
 #include "service/monitor/monitor_test_support.h"
 #include "shared/control_datagram.h"
@@ -15,15 +16,6 @@
 
 namespace orvik {
 namespace {
-
-bool eventually(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
 
 // Notes, as the record's name goes, whether the control port is still taken.
 class NameRemovalWitness final : public SharedMemory {

@@ -1,3 +1,4 @@
+#include "service/core/real_time_wait.h"
 #include "service/core/service.h"
 
 #include <gtest/gtest.h>
@@ -26,15 +27,6 @@ T at(const StatusRecord& record, std::size_t offset) {
 
 std::string textAt(const StatusRecord& record, std::size_t offset) {
   return reinterpret_cast<const char*>(&record) + offset;
-}
-
-bool eventually(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
 }
 
 // The language follows the test machine's locale, so every file is there.
