@@ -20,8 +20,8 @@ import subprocess
 import sys
 import time
 
-from harness import (RECORD_PATH, RunFolder, check, field, isolate, read_record, rerun_isolated,
-                     run_tests, text, wait_for)
+from harness import (RECORD_PATH, RunFolder, check, close_run, field, isolate, read_record,
+                     rerun_isolated, run_tests, text, wait_for)
 from upssim_run import UpsSim
 
 args = None
@@ -150,15 +150,9 @@ class NoticeRun:
         check(wait_for(lambda: not self.on_battery(), 10), "power restore not seen")
 
     def close(self):
-        try:
-            if self.receiver:
-                self.receiver.close()
-            if self.folder.process and self.folder.process.poll() is None:
-                self.folder.stop(timeout=40)
-        finally:
-            self.folder.cleanup()
-            if self.sim:
-                self.sim.stop()
+        if self.receiver:
+            self.receiver.close()
+        close_run(self.folder, self.sim)
 
 
 run = None

@@ -60,6 +60,18 @@ class RunFolder:
         shutil.rmtree(self.path, ignore_errors=True)
 
 
+def close_run(folder, sim):
+    """Stops a service still running in folder, removes the folder, and stops
+    its simulated UPS (when there is one), whatever fails on the way."""
+    try:
+        if folder.process and folder.process.poll() is None:
+            folder.stop(timeout=40)
+    finally:
+        folder.cleanup()
+        if sim:
+            sim.stop()
+
+
 def wait_for(predicate, timeout, interval=0.01):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:

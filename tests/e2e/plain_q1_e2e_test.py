@@ -11,8 +11,8 @@ import os
 import sys
 import time
 
-from harness import (RECORD_PATH, RunFolder, check, field, isolate, read_record, rerun_isolated,
-                     run_tests, service_arguments, text, wait_for)
+from harness import (RECORD_PATH, RunFolder, check, close_run, field, isolate, read_record,
+                     rerun_isolated, run_tests, service_arguments, text, wait_for)
 from upssim_run import PLAIN_Q1, UpsSim
 
 args = None
@@ -73,13 +73,7 @@ class Run:
             return []
 
     def close(self):
-        try:
-            if self.folder.process and self.folder.process.poll() is None:
-                self.folder.stop(timeout=40)
-        finally:
-            self.folder.cleanup()
-            if self.sim:
-                self.sim.stop()
+        close_run(self.folder, self.sim)
 
 
 run = None

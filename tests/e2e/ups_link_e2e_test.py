@@ -18,7 +18,7 @@ import subprocess
 import sys
 import time
 
-from harness import (RECORD_PATH, RECORD_SIZE, RunFolder, check, field, isolate,
+from harness import (RECORD_PATH, RECORD_SIZE, RunFolder, check, close_run, field, isolate,
                      namespaces_available, read_record, text, wait_for)
 from upssim_run import UpsSim
 
@@ -269,13 +269,7 @@ class Link:
         return took
 
     def close(self):
-        try:
-            if self.folder.process and self.folder.process.poll() is None:
-                self.folder.stop(timeout=40)
-        finally:
-            self.folder.cleanup()
-            if self.sim:
-                self.sim.stop()
+        close_run(self.folder, self.sim)
 
 
 def record_follows_the_ups(link):
