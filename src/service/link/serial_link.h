@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "platform/platform.h"
 
@@ -105,8 +106,27 @@ class SerialLink {
  private:
   friend class PortHold;
 
+  // A slot's port, shared with a read in progress on another thread. A
+  // mutex rather than std::atomic<std::shared_ptr>, whose hidden lock
+  // ThreadSanitizer cannot see: it would report every close during a read.
+  class PortHandle {
+   public:
+    std::shared_ptr<SerialPort> load() const {
+      std::lock_guard<std::mutex> lock(mutex_);
+      return port_;
+    }
+    void store(std::shared_ptr<SerialPort> port) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      port_.swap(port);  // the old port closes when the last reader lets go
+    }
+
+   private:
+    mutable std::mutex mutex_;
+    std::shared_ptr<SerialPort> port_;
+  };
+
   struct PortSlot {
-    std::atomic<std::shared_ptr<SerialPort>> handle;
+    PortHandle handle;
     uint32_t baudRate = 2400;
     uint32_t dtrControl = kLineEnable;  // low 2 bits used
     uint32_t rtsControl = kLineEnable;  // low 2 bits used
