@@ -8,7 +8,7 @@
 
 #include "service/actions/action_workers.h"
 #include "service/actions/message_catalogue.h"
-#include "service/core/real_time_wait.h"
+#include "service/core/service_test_support.h"
 #include "service/core/service.h"
 #include "service/monitor/monitor_test_support.h"
 #include "shared/control_datagram.h"
@@ -21,10 +21,7 @@ class ServiceActionsTest : public ::testing::Test {
   void SetUp() override {
     freeCatalogue();
     fake_.system.programPathValue = folder_.file("upskeeper");
-    for (const char* code :
-         {"en", "tw", "cn", "es", "fr", "de", "it", "ja", "ru", "ar", "cz", "pl", "bg"}) {
-      folder_.write(std::string("msg.") + code, "<1><Power failure><On battery><>\n");
-    }
+    writeMessageFiles(folder_, "<1><Power failure><On battery><>\n");
     ASSERT_EQ(service_.serviceStart(fake_.system.programPathValue), 1);
     power_ = eventActionForEvent(service_.record(), 1);
     for (int16_t EventAction::*delay :

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "service/actions/message_catalogue.h"
-#include "service/core/real_time_wait.h"
+#include "service/core/service_test_support.h"
 #include "service/core/service.h"
 #include "service/monitor/monitor_test_support.h"
 #include "shared/control_datagram.h"
@@ -45,12 +45,7 @@ class ServiceControlTest : public ::testing::Test {
   void SetUp() override {
     freeCatalogue();
     fake_.system.programPathValue = folder_.file("upskeeper");
-    // The language follows the test machine's locale, so every file is there.
-    for (const char* code :
-         {"en", "tw", "cn", "es", "fr", "de", "it", "ja", "ru", "ar", "cz", "pl", "bg"}) {
-      folder_.write(std::string("msg.") + code,
-                    "<124><Service stopped><><>\n<304><Port taken.><><>\n");
-    }
+    writeMessageFiles(folder_, "<124><Service stopped><><>\n<304><Port taken.><><>\n");
   }
   void TearDown() override { freeCatalogue(); }
 

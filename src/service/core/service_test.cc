@@ -1,4 +1,4 @@
-#include "service/core/real_time_wait.h"
+#include "service/core/service_test_support.h"
 #include "service/core/service.h"
 
 #include <gtest/gtest.h>
@@ -29,15 +29,11 @@ std::string textAt(const StatusRecord& record, std::size_t offset) {
   return reinterpret_cast<const char*>(&record) + offset;
 }
 
-// The language follows the test machine's locale, so every file is there.
 void writeMessageFiles(const ScratchFolder& folder) {
-  for (const char* code :
-       {"en", "tw", "cn", "es", "fr", "de", "it", "ja", "ru", "ar", "cz", "pl", "bg"}) {
-    folder.write(std::string("msg.") + code,
-                 "<24><Service started><><>\n<124><Service stopped><><>\n"
-                 "<1><Power failure><><>\n<101><Power restore><><>\n"
-                 "<302><The status record could not be set up.><><>\n");
-  }
+  writeMessageFiles(folder,
+                    "<24><Service started><><>\n<124><Service stopped><><>\n"
+                    "<1><Power failure><><>\n<101><Power restore><><>\n"
+                    "<302><The status record could not be set up.><><>\n");
 }
 
 class ServiceTest : public ::testing::Test {

@@ -3,7 +3,10 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
 #include <thread>
+
+#include "service/monitor/monitor_test_support.h"
 
 namespace orvik {
 
@@ -15,6 +18,15 @@ inline bool eventually(const std::function<bool()>& condition) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
+}
+
+// The same messages in every language's file: the language follows the test
+// machine's locale.
+inline void writeMessageFiles(const ScratchFolder& folder, const std::string& messages) {
+  for (const char* code :
+       {"en", "tw", "cn", "es", "fr", "de", "it", "ja", "ru", "ar", "cz", "pl", "bg"}) {
+    folder.write(std::string("msg.") + code, messages);
+  }
 }
 
 }  // namespace orvik
