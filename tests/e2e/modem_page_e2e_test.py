@@ -36,18 +36,15 @@ PAGE_ENABLE, PAGE_DELAY, PAGE_MESSAGE, PAGE_USERS = 732, 736, 738, 754
 ON_BATTERY = 1 << 1
 EVENTS = list(range(28)) + list(range(100, 128))
 
-# The pauses between the lines of one call, in seconds: after "ATZ" 0.5 s,
-# a 300 ms read and 2 s; after the dial line (6 + its ";" count) x 2 s, a
-# 300 ms read and 4 s; after "+++" 0.5 s, a 300 ms read and 1 s; after
-# "ATH0" a 400 ms read, 1 s, and the next call's 1 s settle after opening.
 TOLERANCE = 0.1
+# From "ATH0" to the next call's "ATZ": a 400 ms read, 1 s, and 1 s settle
+# after the port is opened again.
+BETWEEN_CALLS = 0.4 + 1.0 + 1.0
 
 
 def call_gaps(semicolons):
+    """Pauses (s) between the lines of one call, each with its read."""
     return [0.5 + 0.3 + 2.0, (6 + semicolons) * 2.0 + 0.3 + 4.0, 0.5 + 0.3 + 1.0]
-
-
-BETWEEN_CALLS = 0.4 + 1.0 + 1.0
 
 
 def entry(event):
