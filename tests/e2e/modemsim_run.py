@@ -6,16 +6,18 @@ import os
 import re
 import subprocess
 
-from upssim_run import unescape
+from upssim_run import UpsSim, unescape
 
-RX_LINE = re.compile(r'^(\d+\.\d+) \S+ rx "((?:[^"\\]|\\.)*)" (\S+)')
+RX_TEXT = re.compile(r'"((?:[^"\\]|\\.)*)" (\S+)')
 
 
-class ModemSim:
-    """modemsim with its files in folder; settings as for "NAME VALUE"."""
+class ModemSim(UpsSim):
+    """modemsim with its files in folder; settings as for "NAME VALUE". Its
+    command line, control client and log are upssim's, so ctl(), logged()
+    and stop() are taken over as they are."""
 
     def __init__(self, modemsim, folder, settings=None):
-        self.modemsim = modemsim
+        self.upssim = modemsim
         self.link = os.path.join(folder, "modem.tty")
         self.socket = os.path.join(folder, "modem.sock")
         self.log_path = os.path.join(folder, "modemsim.log")
@@ -29,25 +31,7 @@ class ModemSim:
         if not self.device:
             raise RuntimeError("modemsim did not start: " + self.process.stderr.read())
 
-    def ctl(self, *words):
-        subprocess.run([self.modemsim, "ctl", "--socket", self.socket, *words], check=True,
-                       capture_output=True, timeout=10)
-
     def received(self):
         """[(monotonic seconds, line as text, what the modem made of it)]."""
-        try:
-            with open(self.log_path, encoding="latin-1") as f:
-                lines = f.read().splitlines()
-        except FileNotFoundError:
-            return []
-        matches = (RX_LINE.match(line) for line in lines)
-        return [(float(m.group(1)), unescape(m.group(2)), m.group(3)) for m in matches if m]
-
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+        return [(t, unescape(m.group(1)), m.group(2)) for t, text in self.logged("rx")
+                if (m := RX_TEXT.match(text))]
