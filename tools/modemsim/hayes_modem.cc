@@ -118,8 +118,7 @@ void HayesModem::runCommands(const std::string& commands, int64_t nowMs) {
       dialReturnsToCommand_ = !dial.empty() && dial.back() == ';';
       log_.write("state", "dialling " + SimLog::escape(dial));
       return;
-    } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '&' || c == '%' ||
-               c == '\\') {
+    } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '&' || c == '%' || c == '\\') {
       // Settings the simulation does not model: accepted with their values.
       if (!std::isalpha(static_cast<unsigned char>(c)) && i < commands.size()) ++i;
       number(0);
@@ -266,8 +265,9 @@ std::string HayesModem::control(std::string_view line) {
   } else if (words[0] == "mark") {
     answer = "ok";
   } else if (words[0] == "help") {
-    answer = "ok status | silent|garbage|stream on|off | dial-result connect|busy|no-carrier | "
-             "dial-ms N | mark TEXT";
+    answer =
+        "ok status | silent|garbage|stream on|off | dial-result connect|busy|no-carrier | "
+        "dial-ms N | mark TEXT";
   } else {
     answer = "error: unknown command " + words[0] + " (try help)";
   }

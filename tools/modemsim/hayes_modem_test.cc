@@ -61,10 +61,8 @@ struct ModemFixture {
 };
 
 // The service's paging sequence: reset, dial, escape, hang up.
-const std::vector<Step> kPage = {{0, "ATZ\r"},
-                                 {2800, "ATDT5550101,,42\r"},
-                                 {19100, "+++\r"},
-                                 {20900, "ATH0\r"}};
+const std::vector<Step> kPage = {
+    {0, "ATZ\r"}, {2800, "ATDT5550101,,42\r"}, {19100, "+++\r"}, {20900, "ATH0\r"}};
 
 TEST(HayesModem, AnswersThePagingSequenceAsAModemWould) {
   struct Case {
@@ -73,6 +71,7 @@ TEST(HayesModem, AnswersThePagingSequenceAsAModemWould) {
     std::string sent;
     const char* state;  // the status line's state at the end
   };
+  // clang-format off
   const Case cases[] = {
       {"", kPage,
        "ATZ\r\r\nOK\r\n"
@@ -96,6 +95,7 @@ TEST(HayesModem, AnswersThePagingSequenceAsAModemWould) {
        "ATE0 V1 &F S0=0\r\r\nOK\r\n\r\nERROR\r\n\r\nERROR\r\n", "on-hook"},
       {"silent on", kPage, "", "on-hook"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.setting + std::string(" / ") + c.steps.back().bytes);
     ModemFixture f;
@@ -114,10 +114,9 @@ TEST(HayesModem, LogsEachLineWhenItsCarriageReturnArrives) {
   split[1] = {2800, "ATDT5550"};
   split.insert(split.begin() + 2, {2801, "101,,42\r"});
   f.run(split, 30000);
-  EXPECT_EQ(f.logLines("rx"), (std::vector<std::string>{"\"ATZ\\r\" command\n",
-                                                        "\"ATDT5550101,,42\\r\" command\n",
-                                                        "\"+++\\r\" escape\n",
-                                                        "\"ATH0\\r\" command\n"}));
+  EXPECT_EQ(f.logLines("rx"),
+            (std::vector<std::string>{"\"ATZ\\r\" command\n", "\"ATDT5550101,,42\\r\" command\n",
+                                      "\"+++\\r\" escape\n", "\"ATH0\\r\" command\n"}));
   EXPECT_EQ(f.logLines("state"),
             (std::vector<std::string>{"reset\n", "dialling \"T5550101,,42\"\n", "connected\n",
                                       "command mode (escape)\n", "on hook\n"}));

@@ -31,16 +31,14 @@ class ModemLine {
   // terminated): collecting ends on the terminator, at maxLength bytes or
   // after timeoutMs of silence, and the call lasts at least timeoutMs and
   // at most twice that.
-  virtual int readReply(char* buffer, int* count, int terminator, int maxLength,
-                        int timeoutMs) = 0;
+  virtual int readReply(char* buffer, int* count, int terminator, int maxLength, int timeoutMs) = 0;
   virtual int closePort() = 0;
 };
 
 // Calls one pager: 1 when the call ran (whatever the modem said), also
 // when the entry or the message is empty and nothing is sent; 0 when the
 // port could not be opened.
-int pageUser(ModemLine& modem, Clock& clock, int portIndex, const char* entry,
-             const char* message);
+int pageUser(ModemLine& modem, Clock& clock, int portIndex, const char* entry, const char* message);
 
 class PageAction final : public QueueAction {
  public:

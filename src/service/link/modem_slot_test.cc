@@ -114,7 +114,7 @@ TEST(ModemPaging, EachEntryIsACallOfItsOwnOnAFreshlyOpenedPort) {
   const Case cases[] = {
       {"atdt1 ; atdt2;atdt3", "7", false, {"ATDT17\r", "ATDT27\r", "ATDT37\r"}},
       {"atdt1;atdt2", "7", true, {"ATDT27\r"}},  // the next entry still goes
-      {"atdt1;atdt2", "", false, {}},          // no message: no call at all
+      {"atdt1;atdt2", "", false, {}},            // no message: no call at all
       {"", "42", false, {}},
       {" ; ;;", "42", false, {}},
   };
@@ -128,8 +128,9 @@ TEST(ModemPaging, EachEntryIsACallOfItsOwnOnAFreshlyOpenedPort) {
     EventAction& power = *eventActionForEvent(*record, 1);
     setText(power.pageUsers, c.users);
     setText(power.pageMessage, c.message);
-    PageAction page{*record, b.fake.clock, c.refuseFirstOpen ? static_cast<ModemLine&>(refusing)
-                                                             : static_cast<ModemLine&>(b.slot)};
+    PageAction page{
+        *record, b.fake.clock,
+        c.refuseFirstOpen ? static_cast<ModemLine&>(refusing) : static_cast<ModemLine&>(b.slot)};
     page.runAction(power, {0, 1});
 
     std::vector<Line> expected;
@@ -194,9 +195,8 @@ TEST(ModemPaging, CallNeverWaitsForTheUpsPortNorTouchesIt) {
   PortHold hold = b.link.beginTransaction("Q1\r", 3, 0, 0, reply, &count, '\r', 15, 100000);
   const size_t upsBytes = b.ups.written().size();
   const size_t upsPurges = b.ups.purgeTimes().size();
-  std::future<int> call = std::async(std::launch::async, [&] {
-    return pageUser(b.slot, b.fake.clock, 1, "atdt5550101", "42");
-  });
+  std::future<int> call = std::async(
+      std::launch::async, [&] { return pageUser(b.slot, b.fake.clock, 1, "atdt5550101", "42"); });
   const bool finished = call.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
   hold.finish();
   EXPECT_TRUE(finished) << "the page waited for the UPS port's lock";
