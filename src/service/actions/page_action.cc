@@ -6,7 +6,7 @@
 namespace orvik {
 namespace {
 
-// Every answer is read up to a NUL byte, which a modem never sends, so
+// Every answer is read up to a NUL byte, which a sane modem never sends, so
 // reads end on silence or on a full buffer.
 constexpr int kAnswerTerminator = 0;
 constexpr int kAnswerMaxLength = 79;
