@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts the service in run/ with its data
 # files, its COM1 wired to a simulated UPS (upssim, protocol 3 unless
-# UPSSIM_PROTOCOL says otherwise, or the plain "Q1" unit with UPSSIM_PLAIN_Q1=1).
-# Stop it with Ctrl-C; upssim stops with it.
+# UPSSIM_PROTOCOL says otherwise, or the plain "Q1" unit with UPSSIM_PLAIN_Q1=1),
+# and its COM2, the paging modem's port, to a simulated modem (modemsim).
+# Stop it with Ctrl-C; the simulators stop with it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-TARGETS="upskeeper upssim" scripts/build.sh
+TARGETS="upskeeper upssim modemsim" scripts/build.sh
 mkdir -p run
 cp build/src/service/core/upskeeper run/
 cp -r data/. run/ 2>/dev/null || true
@@ -21,18 +22,28 @@ sim_kind=(--protocol "${UPSSIM_PROTOCOL:-3}")
 setsid "$upssim" "${sim_kind[@]}" --link "$link" --ctl run/upssim.ctl \
   --log run/upssim.log --quiet >run/upssim.dev &
 sim=$!
-trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true' EXIT
-# upssim prints its device once the link and the control socket are in place.
-for _ in $(seq 50); do
-  [[ -s run/upssim.dev ]] && break
-  kill -0 "$sim" 2>/dev/null || { echo "upssim did not start" >&2; exit 1; }
-  sleep 0.1
+modemsim=build/tools/modemsim/modemsim
+modem_link="$(pwd)/run/modem.tty"
+rm -f "$modem_link" run/modemsim.ctl run/modemsim.dev run/modemsim.log
+setsid "$modemsim" --link "$modem_link" --ctl run/modemsim.ctl --log run/modemsim.log --quiet \
+  >run/modemsim.dev &
+modem=$!
+trap 'kill "$sim" "$modem" 2>/dev/null || true; wait "$sim" "$modem" 2>/dev/null || true' EXIT
+# Each simulator prints its device once its link and control socket are in place.
+for pair in "upssim:$sim" "modemsim:$modem"; do
+  name=${pair%%:*} pid=${pair##*:}
+  for _ in $(seq 50); do
+    [[ -s run/$name.dev ]] && break
+    kill -0 "$pid" 2>/dev/null || { echo "$name did not start" >&2; exit 1; }
+    sleep 0.1
+  done
+  [[ -s run/$name.dev ]] || { echo "$name did not start" >&2; exit 1; }
 done
-[[ -s run/upssim.dev ]] || { echo "upssim did not start" >&2; exit 1; }
-echo "COM1=$link" >run/platform.ini
+printf 'COM1=%s\nCOM2=%s\n' "$link" "$modem_link" >run/platform.ini
 
 echo "upskeeper is running in $(pwd)/run; the status record is /dev/shm/OrvikMappingObject."
 echo "Drive the simulated UPS with: $upssim ctl --socket run/upssim.ctl power fail"
+echo "Pages (when an event's page is enabled) show in run/modemsim.log."
 # In the background so that Ctrl-C and SIGTERM reach the trap, which passes
 # them on as the service's stop signal.
 run/upskeeper &

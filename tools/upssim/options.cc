@@ -4,16 +4,14 @@
 
 namespace orvik::upssim {
 
-namespace {
-
-bool parseClient(const std::vector<std::string>& args, Options* o, std::string* error) {
-  o->client = true;
+bool parseClientOptions(const std::vector<std::string>& args, std::string* socket,
+                        std::string* command, bool* help, std::string* error) {
   size_t i = 1;
   for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
     if (args[i] == "--socket" && i + 1 < args.size()) {
-      o->clientSocket = args[++i];
+      *socket = args[++i];
     } else if (args[i] == "--help") {
-      o->help = true;
+      *help = true;
       return true;
     } else {
       *error = "ctl: unknown or incomplete option " + args[i];
@@ -21,24 +19,25 @@ bool parseClient(const std::vector<std::string>& args, Options* o, std::string* 
     }
   }
   for (; i < args.size(); ++i) {
-    if (!o->clientCommand.empty()) o->clientCommand += ' ';
-    o->clientCommand += args[i];
+    if (!command->empty()) *command += ' ';
+    *command += args[i];
   }
-  if (o->clientSocket.empty()) {
+  if (socket->empty()) {
     *error = "ctl: --socket PATH is required";
     return false;
   }
-  if (o->clientCommand.empty()) {
+  if (command->empty()) {
     *error = "ctl: no command given";
     return false;
   }
   return true;
 }
 
-}  // namespace
-
 bool parseOptions(const std::vector<std::string>& args, Options* o, std::string* error) {
-  if (!args.empty() && args[0] == "ctl") return parseClient(args, o, error);
+  if (!args.empty() && args[0] == "ctl") {
+    o->client = true;
+    return parseClientOptions(args, &o->clientSocket, &o->clientCommand, &o->help, error);
+  }
   bool protocolGiven = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];

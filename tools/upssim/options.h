@@ -34,4 +34,9 @@ bool parseOptions(const std::vector<std::string>& args, Options* options, std::s
 
 std::string helpText();
 
+// The command line of a "ctl" client, args[0] being "ctl": --socket PATH,
+// then the command's words, joined by blanks. Shared with modemsim.
+bool parseClientOptions(const std::vector<std::string>& args, std::string* socket,
+                        std::string* command, bool* help, std::string* error);
+
 }  // namespace orvik::upssim

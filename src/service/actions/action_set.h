@@ -11,6 +11,7 @@
 #include "service/actions/broadcast_action.h"
 #include "service/actions/message_catalogue.h"
 #include "service/actions/messenger.h"
+#include "service/actions/page_action.h"
 #include "shared/datagram_sender.h"
 #include "shared/status_record.h"
 
@@ -18,12 +19,13 @@ namespace orvik {
 
 class ActionSet {
  public:
-  // Everything passed in outlives the set.
+  // Everything passed in outlives the set. modem is the paging modem's line.
   ActionSet(StatusRecord& record, Clock& clock, const MessageCatalogue& catalogue,
-            DatagramSender& sender, Messenger& messenger, SystemInfo& system)
+            DatagramSender& sender, Messenger& messenger, SystemInfo& system, ModemLine& modem)
       : queues_(record, clock),
         messenger_(messenger, system),
         broadcast_(record, clock, catalogue, sender, messenger_, queues_),
+        pageAction_(record, clock, modem),
         workers_(queues_, record, sender,
                  {&broadcast_, &mailAction_, &pageAction_, &executeAction_, &shutdownAction_}) {}
 
@@ -34,10 +36,10 @@ class ActionSet {
   ActionQueues queues_;
   PlatformMessengerNotices messenger_;
   BroadcastAction broadcast_;
-  // Not built yet: mail, paging, command execution and the shutdown
-  // sequence; their due items are taken and dropped.
+  // Not built yet: mail, command execution and the shutdown sequence; their
+  // due items are taken and dropped.
   NotYetBuiltAction mailAction_;
-  NotYetBuiltAction pageAction_;
+  PageAction pageAction_;
   NotYetBuiltAction executeAction_;
   NotYetBuiltAction shutdownAction_;
   ActionWorkers workers_;

@@ -81,9 +81,9 @@ int Service::setUpRecord() {
   initialiseRecord(record(), platform_, processCatalogue(), startupFiles_, *settings_);
   eventLog_ =
       std::make_unique<EventLog>(record(), *platform_.clock, *platform_.files, startupFiles_.logs);
-  actions_ = std::make_unique<ActionSet>(record(), *platform_.clock, processCatalogue(),
-                                         control_.sender(), *platform_.messenger,
-                                         *platform_.system);
+  actions_ =
+      std::make_unique<ActionSet>(record(), *platform_.clock, processCatalogue(), control_.sender(),
+                                  *platform_.messenger, *platform_.system, modemSlot_);
   // A worker in its idle pause runs its next pass as soon as it gets an item.
   actions_->queues().setWakeHandler(
       [this](int queue) { wakeTask(tasks_[kBroadcastWorker + queue]); });
@@ -127,6 +127,8 @@ bool Service::serviceStop() {
   const bool tasksEnded = tasks_.stopAll(*platform_.clock);
   if (tasksEnded) freeCatalogue();
   serialLink_.closePort(kUpsSlot);
+  // A page still running finds the modem port gone: nothing more reaches the modem.
+  serialLink_.closePort(kModemSlot);
   // The name goes while the control port is still ours: a new instance can
   // start only once the port is free, and must then create a fresh record
   // instead of opening this one.

@@ -11,6 +11,7 @@
 #include "service/actions/action_set.h"
 #include "service/core/control_channel.h"
 #include "service/core/task_set.h"
+#include "service/link/modem_slot.h"
 #include "service/link/poll_cycle.h"
 #include "service/link/serial_link.h"
 #include "service/monitor/event_log.h"
@@ -77,6 +78,7 @@ class Service {
   std::string programDirectory_ = ".\\";
   std::unique_ptr<RecordMapping> mapping_;
   SerialLink serialLink_;
+  ModemSlot modemSlot_{serialLink_};  // the page action's line
   std::unique_ptr<PollCycle> pollCycle_;
   std::unique_ptr<SettingsFile> settings_;
   std::unique_ptr<EventLog> eventLog_;

@@ -86,7 +86,7 @@ int SerialLink::writeBytes(int slot, const char* bytes, int count, int delayMs) 
 // port's readiness wait until input arrives or the silence limit passes; the
 // points at which it stops are the same as with 1 ms polling.
 int SerialLink::collectReply(int slot, char* buffer, int* count, int terminator, int maxLength,
-                             int timeoutMs, int64_t* holdUntilMs) {
+                             int timeoutMs, int64_t* holdUntilMs, int64_t deadlineMs) {
   *count = 0;
   buffer[0] = '\0';
   *holdUntilMs = clock_.monotonicMs();
@@ -115,8 +115,8 @@ int SerialLink::collectReply(int slot, char* buffer, int* count, int terminator,
       lastActivity = clock_.monotonicMs();
     }
     const int64_t now = clock_.monotonicMs();
-    if (now > lastActivity + timeoutMs) break;
-    const int64_t untilSilence = lastActivity + timeoutMs + 1 - now;
+    if (now > lastActivity + timeoutMs || now >= deadlineMs) break;
+    const int64_t untilSilence = std::min(lastActivity + timeoutMs + 1, deadlineMs) - now;
     // With no room (a maximum length of 0) input would make the wait return at once.
     if (room > 0) {
       port->waitReadable(untilSilence);
@@ -125,7 +125,7 @@ int SerialLink::collectReply(int slot, char* buffer, int* count, int terminator,
     }
   }
   buffer[*count] = '\0';
-  *holdUntilMs = lastActivity + timeoutMs;
+  *holdUntilMs = std::min(lastActivity + timeoutMs, deadlineMs);
   return 0;
 }
 
@@ -139,6 +139,15 @@ int SerialLink::readReply(int slot, char* buffer, int* count, int terminator, in
   int64_t holdUntilMs = 0;
   const int result =
       collectReply(slot, buffer, count, terminator, maxLength, timeoutMs, &holdUntilMs);
+  if (result == 0) holdUntil(holdUntilMs);
+  return result;
+}
+
+int SerialLink::readReplyWithin(int slot, char* buffer, int* count, int terminator, int maxLength,
+                                int timeoutMs, int limitMs) {
+  int64_t holdUntilMs = 0;
+  const int result = collectReply(slot, buffer, count, terminator, maxLength, timeoutMs,
+                                  &holdUntilMs, clock_.monotonicMs() + std::max(limitMs, 0));
   if (result == 0) holdUntil(holdUntilMs);
   return result;
 }

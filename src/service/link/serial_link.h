@@ -89,6 +89,11 @@ class SerialLink {
   // lasts at least timeoutMs. Silence is not an error: 0 with *count 0.
   // -1 only when the slot is closed, before or during the read.
   int readReply(int slot, char* buffer, int* count, int terminator, int maxLength, int timeoutMs);
+  // readReply that also ends limitMs after it began, whatever still arrives:
+  // for a reader that only drains what a device says (the paging modem), so
+  // that a device trickling bytes cannot stretch the read chunk by chunk.
+  int readReplyWithin(int slot, char* buffer, int* count, int terminator, int maxLength,
+                      int timeoutMs, int limitMs);
   // One whole exchange on the UPS slot, one caller at a time: flush with a
   // 60 ms pause, write the command with byteDelayMs between bytes, sleep
   // settleMs, read the reply as readReply does. Always 0; *replyCount tells
@@ -136,8 +141,9 @@ class SerialLink {
   std::shared_ptr<SerialPort> portIn(int slot) const;
   // readReply up to the end of its collecting; *holdUntilMs tells when the
   // read may return (now when it fails).
+  // Collecting also stops at deadlineMs.
   int collectReply(int slot, char* buffer, int* count, int terminator, int maxLength, int timeoutMs,
-                   int64_t* holdUntilMs);
+                   int64_t* holdUntilMs, int64_t deadlineMs = INT64_MAX);
   void holdUntil(int64_t untilMs);
   // Waits out a transaction's hold and releases the port lock.
   void endTransaction(int64_t holdUntilMs);

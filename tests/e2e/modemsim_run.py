@@ -1,0 +1,37 @@
+"""A running modemsim for the end-to-end tests: its pseudo-terminal behind a
+link path, its control socket, and the lines its log says it received, with
+their CLOCK_MONOTONIC times."""
+
+import os
+import re
+import subprocess
+
+from upssim_run import UpsSim, unescape
+
+RX_TEXT = re.compile(r'"((?:[^"\\]|\\.)*)" (\S+)')
+
+
+class ModemSim(UpsSim):
+    """modemsim with its files in folder; settings as for "NAME VALUE". Its
+    command line, control client and log are upssim's, so ctl(), logged()
+    and stop() are taken over as they are."""
+
+    def __init__(self, modemsim, folder, settings=None):
+        self.upssim = modemsim
+        self.link = os.path.join(folder, "modem.tty")
+        self.socket = os.path.join(folder, "modem.sock")
+        self.log_path = os.path.join(folder, "modemsim.log")
+        self.process = subprocess.Popen(
+            [modemsim, "--link", self.link, "--ctl", self.socket, "--log", self.log_path,
+             "--quiet"] +
+            [word for name, value in (settings or {}).items()
+             for word in ("--set", f"{name}={value}")],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.device = self.process.stdout.readline().strip()
+        if not self.device:
+            raise RuntimeError("modemsim did not start: " + self.process.stderr.read())
+
+    def received(self):
+        """[(monotonic seconds, line as text, what the modem made of it)]."""
+        return [(t, unescape(m.group(1)), m.group(2)) for t, text in self.logged("rx")
+                if (m := RX_TEXT.match(text))]
