@@ -49,7 +49,7 @@ std::unique_ptr<Messenger> newLoginTerminalMessenger(const std::string& loginRec
 // The commands behind posixPowerControl(), as platform.ini names them: the
 // power-off command line ("" keeps "systemctl poweroff") and the stop command,
 // to which the service's name is added as the last word ("" keeps
-// "systemctl stop --no-block"). Call before posixPowerControl() is first used.
+// "systemctl stop --no-block"). Takes effect at the next request.
 void setPowerCommands(const std::string& powerOff, const std::string& stopService);
 // A power control that runs the given command lines (neither may be empty)
 // with starter.

@@ -6,6 +6,7 @@
 // the manager's time-out.
 #include <chrono>
 #include <cstdio>
+#include <mutex>
 #include <thread>
 
 #include "platform/posix_backends.h"
@@ -49,12 +50,30 @@ class CommandPowerControl final : public PowerControl {
   const std::string stop_;
 };
 
+// Set by main() from platform.ini, read at each use: the platform bundle
+// may well be built before the file is read.
+std::mutex commandsMutex;
 std::string powerOffCommand = kDefaultPowerOffCommand;
 std::string stopCommand = kDefaultStopCommand;
+
+class ConfiguredPowerControl final : public PowerControl {
+ public:
+  void powerOff() override { current()->powerOff(); }
+  int stopService(const char* serviceName) override {
+    return current()->stopService(serviceName);
+  }
+
+ private:
+  static std::unique_ptr<PowerControl> current() {
+    std::lock_guard<std::mutex> lock(commandsMutex);
+    return newCommandPowerControl(posixProcessStarter(), powerOffCommand, stopCommand);
+  }
+};
 
 }  // namespace
 
 void setPowerCommands(const std::string& powerOff, const std::string& stopService) {
+  std::lock_guard<std::mutex> lock(commandsMutex);
   powerOffCommand = powerOff.empty() ? kDefaultPowerOffCommand : powerOff;
   stopCommand = stopService.empty() ? kDefaultStopCommand : stopService;
 }
@@ -66,8 +85,7 @@ std::unique_ptr<PowerControl> newCommandPowerControl(ProcessStarter& starter,
 }
 
 PowerControl& posixPowerControl() {
-  // Built at first use, after main() has read platform.ini.
-  static CommandPowerControl control(posixProcessStarter(), powerOffCommand, stopCommand);
+  static ConfiguredPowerControl control;
   return control;
 }
 

@@ -23,10 +23,15 @@ class CommandPowerControlTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
     // Logs its arguments and exits with the status its first one names.
+    // Neither needs anything from PATH.
     std::ofstream(dir_ + "/recorder") << "#!/bin/sh\n"
-                                         "echo \"$*\" >> \"$(dirname \"$0\")/log\"\n"
+                                         "echo \"$*\" >> \"${0%/*}/log\"\n"
                                          "exit \"$1\"\n";
     chmod((dir_ + "/recorder").c_str(), 0755);
+    fs::create_directory(dir_ + "/bin");
+    std::ofstream(dir_ + "/bin/systemctl") << "#!/bin/sh\n"
+                                              "echo \"systemctl $*\" >> \"${0%/*}/../log\"\n";
+    chmod((dir_ + "/bin/systemctl").c_str(), 0755);
   }
   void TearDown() override { fs::remove_all(dir_); }
 
@@ -35,6 +40,13 @@ class CommandPowerControlTest : public ::testing::Test {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   }
   std::string recorder(const std::string& words) { return dir_ + "/recorder " + words; }
+  bool logBecomes(const std::string& expected) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (log() != expected && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return log() == expected;
+  }
 
   std::string dir_;
 };
@@ -43,11 +55,26 @@ TEST_F(CommandPowerControlTest, PowerOffRunsTheConfiguredCommand) {
   auto control =
       newCommandPowerControl(posixProcessStarter(), recorder("0 poweroff"), recorder("0 stop"));
   control->powerOff();
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (log().empty() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  EXPECT_EQ(log(), "0 poweroff\n");
+  EXPECT_TRUE(logBecomes("0 poweroff\n")) << log();
+}
+
+TEST_F(CommandPowerControlTest, PlatformIniCommandsApplyThoughThePlatformWasBuiltFirst) {
+  // The only systemctl this test can reach is the recorder in bin/.
+  const std::string path = getenv("PATH") ? getenv("PATH") : "";
+  setenv("PATH", (dir_ + "/bin").c_str(), 1);
+  PowerControl& control = posixPowerControl();  // as main() builds the platform first
+  setPowerCommands(recorder("0 poweroff"), recorder("0 stop"));
+  control.powerOff();
+  EXPECT_TRUE(logBecomes("0 poweroff\n")) << log();
+  EXPECT_EQ(control.stopService("upskeeper"), 1);
+  setPowerCommands("", "");
+  control.powerOff();
+  EXPECT_TRUE(logBecomes("0 poweroff\n0 stop upskeeper\nsystemctl poweroff\n")) << log();
+  EXPECT_EQ(control.stopService("upskeeper"), 1);
+  EXPECT_EQ(log(),
+            "0 poweroff\n0 stop upskeeper\nsystemctl poweroff\n"
+            "systemctl stop --no-block upskeeper\n");
+  setenv("PATH", path.c_str(), 1);
 }
 
 TEST_F(CommandPowerControlTest, StopServiceSaysWhetherTheManagerTookTheRequest) {
