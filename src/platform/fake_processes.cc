@@ -19,8 +19,7 @@ class FakeChild final : public ChildProcess {
 
 }  // namespace
 
-std::unique_ptr<ChildProcess> FakeProcessStarter::startProcess(const char* commandLine,
-                                                               bool show) {
+std::unique_ptr<ChildProcess> FakeProcessStarter::startProcess(const char* commandLine, bool show) {
   const std::string line = commandLine ? commandLine : "";
   const int64_t now = clock_.monotonicMs();
   const int64_t runs = runTimeMs ? runTimeMs(line) : 0;

@@ -59,9 +59,7 @@ std::string stopCommand = kDefaultStopCommand;
 class ConfiguredPowerControl final : public PowerControl {
  public:
   void powerOff() override { current()->powerOff(); }
-  int stopService(const char* serviceName) override {
-    return current()->stopService(serviceName);
-  }
+  int stopService(const char* serviceName) override { return current()->stopService(serviceName); }
 
  private:
   static std::unique_ptr<PowerControl> current() {

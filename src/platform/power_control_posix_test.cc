@@ -87,8 +87,8 @@ TEST_F(CommandPowerControlTest, StopServiceSaysWhetherTheManagerTookTheRequest) 
       {dir_ + "/no-such-command", 0},
   };
   for (const auto& c : cases) {
-    auto control = newCommandPowerControl(posixProcessStarter(), recorder("0 poweroff"),
-                                          c.stopCommand);
+    auto control =
+        newCommandPowerControl(posixProcessStarter(), recorder("0 poweroff"), c.stopCommand);
     EXPECT_EQ(control->stopService("upskeeper"), c.result) << c.stopCommand;
   }
   EXPECT_EQ(log(), "0 stop upskeeper\n5 stop upskeeper\n") << "the name is the last word";

@@ -80,8 +80,8 @@ class SpawnSettings {
     sigdelset(&all, SIGKILL);
     sigdelset(&all, SIGSTOP);
     posix_spawnattr_setsigdefault(&attr_, &all);
-    posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
-                                         POSIX_SPAWN_SETSID);
+    posix_spawnattr_setflags(&attr_,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
   }
   ~SpawnSettings() {
     posix_spawn_file_actions_destroy(&files_);

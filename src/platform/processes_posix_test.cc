@@ -72,8 +72,8 @@ class ProcessStarterTest : public ::testing::Test {
 
 TEST_F(ProcessStarterTest, ShellCharactersReachTheOneProgramAsPlainArguments) {
   const std::string marker = dir_ + "/marker";
-  const std::string line = recorder() + " a;touch " + marker + " && touch " + marker +
-                           " | touch " + marker + " `touch " + marker + "` $(touch " + marker +
+  const std::string line = recorder() + " a;touch " + marker + " && touch " + marker + " | touch " +
+                           marker + " `touch " + marker + "` $(touch " + marker +
                            ") \"two words\" $HOME > " + marker;
   auto child = starter_.startProcess(line.c_str(), true);
   ASSERT_NE(child, nullptr);

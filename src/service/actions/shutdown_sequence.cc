@@ -108,8 +108,8 @@ void ShutdownSequence::notifyShutdownHosts() {
   }
 }
 
-void ShutdownSequence::watchOtherTasks(std::array<bool, kOtherTaskCount>& seenIdle,
-                                       int64_t startMs, int64_t waitMs) {
+void ShutdownSequence::watchOtherTasks(std::array<bool, kOtherTaskCount>& seenIdle, int64_t startMs,
+                                       int64_t waitMs) {
   for (;;) {
     bool all = true;
     for (int task = 0; task < kOtherTaskCount; ++task) {
@@ -127,8 +127,8 @@ void ShutdownSequence::sendUpsCommands() {
   if (restart > 0) {
     // Counted from the moment the output goes off, upsDelay from now; at
     // least 1, so that a restart that falls within the delay still comes.
-    const int64_t afterOff = std::clamp<int64_t>(restart - upsDelay, 1,
-                                                 std::numeric_limits<int32_t>::max());
+    const int64_t afterOff =
+        std::clamp<int64_t>(restart - upsDelay, 1, std::numeric_limits<int32_t>::max());
     sender_.sendDatagram(kLocalHost, kControlPort, kRestoreTimeCommand,
                          static_cast<int32_t>(afterOff), nullptr);
   }
