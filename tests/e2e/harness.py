@@ -27,8 +27,55 @@ def check(condition, message):
         raise Failure(message)
 
 
+POWER_LOG = "power-requests.log"
+
+
+def harmless_power_lines(folder):
+    """platform.ini lines that point the service's power-off and stop
+    commands at a recorder in folder, which appends one line a request to
+    POWER_LOG there ("power off requested", "stop requested NAME"). A
+    service started by a test must never run the machine's own commands: a
+    lasting power failure, a low battery or an overload at upssim runs the
+    shutdown sequence with the default event settings."""
+    recorder = os.path.join(folder, "power-recorder")
+    if not os.path.exists(recorder):
+        with open(recorder, "w") as f:
+            f.write(f'#!/bin/sh\necho "$*" >> "${{0%/*}}/{POWER_LOG}"\n')
+        os.chmod(recorder, 0o755)
+    return (f'PowerOffCommand="{recorder}" power off requested\n'
+            f'StopServiceCommand="{recorder}" stop requested\n')
+
+
+def power_requests(folder):
+    """The requests the recorder of folder has logged, oldest first."""
+    try:
+        with open(os.path.join(folder, POWER_LOG)) as f:
+            return f.read().splitlines()
+    except FileNotFoundError:
+        return []
+
+
+def make_power_harmless(folder):
+    """Adds the recorder's lines to folder's platform.ini unless it already
+    names both commands."""
+    ini = os.path.join(folder, "platform.ini")
+    try:
+        with open(ini) as f:
+            current = f.read()
+    except FileNotFoundError:
+        current = ""
+    names = [line.split("=", 1)[0].strip().lower() for line in current.splitlines()]
+    if "poweroffcommand" in names and "stopservicecommand" in names:
+        return
+    if current and not current.endswith("\n"):
+        current += "\n"
+    with open(ini, "w") as f:
+        f.write(current + harmless_power_lines(folder))
+
+
 class RunFolder:
-    """A temporary folder holding a copy of upskeeper and the data files."""
+    """A temporary folder holding a copy of upskeeper and the data files, and
+    a platform.ini whose power commands only record."""
 
     def __init__(self, upskeeper, data=None):
         self.path = tempfile.mkdtemp(prefix="orvik-e2e-")
@@ -37,11 +84,14 @@ class RunFolder:
         if data and os.path.isdir(data):
             for name in os.listdir(data):
                 source = os.path.join(data, name)
-                if os.path.isfile(source):
+                if os.path.isfile(source) and name != "platform.ini":
                     shutil.copy(source, self.path)
+        make_power_harmless(self.path)
         self.process = None
 
     def start(self):
+        # Again, in case the test has written a platform.ini of its own.
+        make_power_harmless(self.path)
         self.process = subprocess.Popen([self.binary], cwd=self.path,
                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         return self.process
