@@ -31,23 +31,20 @@ POWER_LOG = "power-requests.log"
 
 
 def harmless_power_lines(folder):
-    """platform.ini lines that point the service's power-off and stop
-    commands at a recorder in folder, which appends one line a request to
-    POWER_LOG there ("power off requested", "stop requested NAME"). A
-    service started by a test must never run the machine's own commands: a
-    lasting power failure, a low battery or an overload at upssim runs the
+    """platform.ini lines pointing the service's power-off and stop commands
+    at a recorder in folder, which logs each request ("power off requested")
+    to POWER_LOG there. No service a test starts may run the machine's own:
+    a lasting power failure, low battery or overload at upssim runs the
     shutdown sequence with the default event settings."""
     recorder = os.path.join(folder, "power-recorder")
-    if not os.path.exists(recorder):
-        with open(recorder, "w") as f:
-            f.write(f'#!/bin/sh\necho "$*" >> "${{0%/*}}/{POWER_LOG}"\n')
-        os.chmod(recorder, 0o755)
+    with open(recorder, "w") as f:
+        f.write(f'#!/bin/sh\necho "$*" >> "${{0%/*}}/{POWER_LOG}"\n')
+    os.chmod(recorder, 0o755)
     return (f'PowerOffCommand="{recorder}" power off requested\n'
             f'StopServiceCommand="{recorder}" stop requested\n')
 
 
 def power_requests(folder):
-    """The requests the recorder of folder has logged, oldest first."""
     try:
         with open(os.path.join(folder, POWER_LOG)) as f:
             return f.read().splitlines()
@@ -56,21 +53,14 @@ def power_requests(folder):
 
 
 def make_power_harmless(folder):
-    """Adds the recorder's lines to folder's platform.ini unless it already
-    names both commands."""
+    """Adds the recorder's lines to folder's platform.ini unless it names both commands."""
     ini = os.path.join(folder, "platform.ini")
-    try:
-        with open(ini) as f:
-            current = f.read()
-    except FileNotFoundError:
-        current = ""
-    names = [line.split("=", 1)[0].strip().lower() for line in current.splitlines()]
-    if "poweroffcommand" in names and "stopservicecommand" in names:
-        return
-    if current and not current.endswith("\n"):
-        current += "\n"
-    with open(ini, "w") as f:
-        f.write(current + harmless_power_lines(folder))
+    current = open(ini).read() if os.path.exists(ini) else ""
+    names = {line.split("=", 1)[0].strip().lower() for line in current.splitlines()}
+    if not {"poweroffcommand", "stopservicecommand"} <= names:
+        with open(ini, "w") as f:
+            f.write(current + ("\n" if current and not current.endswith("\n") else "") +
+                    harmless_power_lines(folder))
 
 
 class RunFolder:
@@ -84,7 +74,7 @@ class RunFolder:
         if data and os.path.isdir(data):
             for name in os.listdir(data):
                 source = os.path.join(data, name)
-                if os.path.isfile(source) and name != "platform.ini":
+                if os.path.isfile(source):
                     shutil.copy(source, self.path)
         make_power_harmless(self.path)
         self.process = None

@@ -1,119 +1,38 @@
 // The two roads into the shutdown sequence as the service wires them: a
 // "Turn off ups" schedule entry and the UPS's shutdown countdown both set
-// bit 22, whose event runs the sequence on the shutdown worker, which talks
-// to the service's own control channel and ends with the power-off request.
+// bit 22, whose event runs the sequence on the shutdown worker; it logs
+// events 25 and 125, sends its UPS commands to the service's own control
+// port and ends with the power-off request.
 #include <gtest/gtest.h>
 
-#include <sstream>
-#include <string>
-#include <vector>
-
-#include "service/actions/message_catalogue.h"
 #include "service/core/service.h"
 #include "service/core/service_test_support.h"
-#include "service/monitor/monitor_test_support.h"
-#include "shared/control_datagram.h"
 
 namespace orvik {
 namespace {
 
-constexpr int16_t kTurnOnUps = 11;
-constexpr int16_t kTurnOffUps = 21;
-constexpr int16_t kOnce = 1;
-
-class ServiceShutdownTest : public ::testing::Test {
+class ServiceShutdownTest : public ::testing::Test, public ::testing::WithParamInterface<bool> {
  protected:
   void SetUp() override {
     freeCatalogue();
     fake_.system.programPathValue = folder_.file("upskeeper");
-    writeMessageFiles(folder_,
-                      "<22><Shutdown requested><x><>\n<25><Shutdown started><x><>\n"
-                      "<125><Shutdown completed><x><>\n");
+    writeMessageFiles(folder_, "<22><a><x><>\n<25><b><x><>\n<125><c><x><>\n");
     ASSERT_EQ(service_.serviceStart(fake_.system.programPathValue), 1);
-    StatusRecord& r = service_.record();
-    storeField(r.systemDelay, 5);
-    storeField(r.upsDelay, 60);
-    storeField(r.autoSave, 1);
-    storeField(r.rebootWithDuration.value, -2);
-    storeField(r.startupAfterDelay.value, -2);
-    for (int event : {22, 25, 125}) storeField(eventActionForEvent(r, event)->logEnable, 1);
   }
   void TearDown() override {
     service_.serviceStop();
     freeCatalogue();
   }
-
-  void addScheduleEntry(int16_t action, int64_t at) {
+  // A schedule entry for `at`, once.
+  void schedule(int16_t action, int64_t at) {
     LocalTime t;
-    ASSERT_TRUE(fake_.clock.toLocalTime(at, &t));
+    fake_.clock.toLocalTime(at, &t);
     StatusRecord& r = service_.record();
     const int16_t n = loadField(r.scheduleCount);
-    r.schedule[n] = {.action = action,
-                     .second = static_cast<int16_t>(t.second),
-                     .minute = static_cast<int16_t>(t.minute),
-                     .hour = static_cast<int16_t>(t.hour),
-                     .day = static_cast<int16_t>(t.day),
-                     .month = static_cast<int16_t>(t.month),
-                     .year = static_cast<int16_t>(t.year),
-                     .weekday = static_cast<int16_t>(t.weekday + 1),
-                     .frequency = kOnce};
+    r.schedule[n] = {action,          int16_t(t.second),      int16_t(t.minute),
+                     int16_t(t.hour), int16_t(t.day),         int16_t(t.month),
+                     int16_t(t.year), int16_t(t.weekday + 1), 1};
     storeField(r.scheduleCount, n + 1);
-  }
-
-  // Second by second: the monitor's pass, then the shutdown worker's.
-  bool runUntilPowerOff(int seconds) {
-    for (int i = 0; i < seconds && fake_.power.powerOffs().empty(); ++i) {
-      fake_.clock.advanceMs(1000);
-      runStepOnce(service_.tasks()[kMonitorTask]);
-      runStepOnce(service_.tasks()[kShutdownWorker]);
-    }
-    return !fake_.power.powerOffs().empty();
-  }
-
-  // The event numbers of the event log's lines, in order.
-  std::vector<std::string> loggedEvents() {
-    std::vector<std::string> out;
-    std::istringstream log(folder_.read("kestrel.log"));
-    for (std::string line; std::getline(log, line);) out.push_back(line.substr(0, 3));
-    return out;
-  }
-
-  // The road from bit 22 to the power-off, the same whoever set the bit.
-  void runsTheWholeSequence(bool bySchedule) {
-    const int64_t now = fake_.clock.calendarSeconds();
-    addScheduleEntry(kTurnOnUps, now + 3600);
-    if (bySchedule) {
-      addScheduleEntry(kTurnOffUps, now + 2);
-    } else {
-      storeField(service_.record().shutdownAfterDelay.value, 2);
-    }
-    ASSERT_TRUE(runUntilPowerOff(60));
-    const int64_t sequenceEnd = fake_.clock.calendarSeconds();
-
-    EXPECT_EQ(service_.pollingStopped.load(), 1);
-    const auto events = loggedEvents();
-    std::vector<std::string> shutdownEvents;
-    for (const std::string& e : events) {
-      if (e == "022" || e == "025" || e == "125") shutdownEvents.push_back(e);
-    }
-    EXPECT_EQ(shutdownEvents, (std::vector<std::string>{"022", "025", "125"}));
-    const auto starts = fake_.processes.starts();
-    ASSERT_EQ(starts.size(), 1u);
-    EXPECT_EQ(starts[0].commandLine, "\"" + folder_.directory() + "winsweep\"");
-
-    // The UPS commands reach the poll task's ring through the control port:
-    // back on at the "Turn on ups" time, off after upsDelay.
-    std::vector<UpsCommand> commands;
-    ASSERT_TRUE(eventually([&] {
-      UpsCommand c;
-      while (service_.control().upsCommandQueue().takeUpsCommand(&c)) commands.push_back(c);
-      return commands.size() >= 2;
-    }));
-    ASSERT_EQ(commands.size(), 2u);
-    EXPECT_EQ(commands[0].command, 387u);
-    EXPECT_NEAR(commands[0].argument, now + 3600 - sequenceEnd - 60, 6);
-    EXPECT_EQ(commands[1].command, 386u);
-    EXPECT_EQ(commands[1].argument, 60);
   }
 
   ScratchFolder folder_;
@@ -121,13 +40,48 @@ class ServiceShutdownTest : public ::testing::Test {
   Service service_{fake_.platform()};
 };
 
-TEST_F(ServiceShutdownTest, TurnOffUpsScheduleEntryRunsTheWholeSequence) {
-  runsTheWholeSequence(true);
+TEST_P(ServiceShutdownTest, Bit22FromTheScheduleOrTheUpsCountdownRunsTheWholeSequence) {
+  StatusRecord& r = service_.record();
+  storeField(r.systemDelay, 5);
+  storeField(r.upsDelay, 60);
+  for (int event : {22, 25, 125}) storeField(eventActionForEvent(r, event)->logEnable, 1);
+  const int64_t start = fake_.clock.calendarSeconds();
+  schedule(11, start + 3600);  // "Turn on ups" in an hour
+  if (GetParam()) {
+    schedule(21, start + 2);  // "Turn off ups"
+  } else {
+    storeField(r.shutdownAfterDelay.value, 2);
+  }
+  // Second by second: the monitor's pass, then the shutdown worker's.
+  for (int i = 0; i < 60 && fake_.power.powerOffs().empty(); ++i) {
+    fake_.clock.advanceMs(1000);
+    runStepOnce(service_.tasks()[kMonitorTask]);
+    runStepOnce(service_.tasks()[kShutdownWorker]);
+  }
+  ASSERT_EQ(fake_.power.powerOffs().size(), 1u);
+  const int64_t end = fake_.clock.calendarSeconds();
+  EXPECT_EQ(service_.pollingStopped.load(), 1);
+  std::string events;
+  const std::string log = folder_.read("kestrel.log");
+  for (std::size_t at = 0; at < log.size(); at = log.find('\n', at) + 1) {
+    if (const std::string e = log.substr(at, 3); e == "022" || e == "025" || e == "125") {
+      events += e + " ";
+    }
+  }
+  EXPECT_EQ(events, "022 025 125 ");
+  std::vector<UpsCommand> commands;
+  ASSERT_TRUE(eventually([&] {
+    UpsCommand c;
+    while (service_.control().upsCommandQueue().takeUpsCommand(&c)) commands.push_back(c);
+    return commands.size() == 2;
+  }));
+  EXPECT_EQ(commands[0].command, 387u);
+  EXPECT_NEAR(commands[0].argument, start + 3600 - end - 60, 6) << "back on at the entry's time";
+  EXPECT_EQ(commands[1].command, 386u);
+  EXPECT_EQ(commands[1].argument, 60);
 }
 
-TEST_F(ServiceShutdownTest, UpsShutdownCountdownRunsTheWholeSequence) {
-  runsTheWholeSequence(false);
-}
+INSTANTIATE_TEST_SUITE_P(ScheduleOrCountdown, ServiceShutdownTest, ::testing::Bool());
 
 }  // namespace
 }  // namespace orvik
