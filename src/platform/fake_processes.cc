@@ -20,16 +20,14 @@ class FakeChild final : public ChildProcess {
 std::unique_ptr<ChildProcess> FakeProcessStarter::startProcess(const char* commandLine, bool show) {
   const std::string line = commandLine ? commandLine : "";
   const int64_t runs = runTimeMs ? runTimeMs(line) : 0;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    starts_.push_back({line, show});
-  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  starts_.emplace_back(line, show);
   if (runs == kCannotStart) return nullptr;
-  const int64_t now = clock_.monotonicMs();
-  return std::make_unique<FakeChild>(clock_, runs == kRunsForever ? runs : now + runs);
+  const int64_t endsAt = runs == kRunsForever ? runs : clock_.monotonicMs() + runs;
+  return std::make_unique<FakeChild>(clock_, endsAt);
 }
 
-std::vector<FakeProcessStarter::Start> FakeProcessStarter::starts() {
+std::vector<std::pair<std::string, bool>> FakeProcessStarter::starts() {
   std::lock_guard<std::mutex> lock(mutex_);
   return starts_;
 }

@@ -1,6 +1,6 @@
 // Test doubles for starting programs and for the machine's power: nothing
-// runs. Starts and power-offs are recorded with the fake clock's time, and a
-// program "runs" for as long as the test says, on that clock.
+// runs. Starts and power-offs are recorded, and a program "runs" for as long
+// as the test says, on the given clock.
 #pragma once
 
 #include <cstdint>
@@ -23,13 +23,8 @@ class FakeProcessStarter final : public ProcessStarter {
   explicit FakeProcessStarter(Clock& clock) : clock_(clock) {}
   std::unique_ptr<ChildProcess> startProcess(const char* commandLine, bool show) override;
   std::string programSuffix() const override { return ""; }
-
-  struct Start {
-    std::string commandLine;
-    bool show = false;
-  };
-  // Every attempt, started or not, in order.
-  std::vector<Start> starts();
+  // Every attempt, started or not, in order: the command line and the show flag.
+  std::vector<std::pair<std::string, bool>> starts();
 
   // How long a command line's program runs, in ms, or kCannotStart; by
   // default it ends at once. Set before use.
@@ -38,7 +33,7 @@ class FakeProcessStarter final : public ProcessStarter {
  private:
   Clock& clock_;
   std::mutex mutex_;
-  std::vector<Start> starts_;
+  std::vector<std::pair<std::string, bool>> starts_;
 };
 
 class FakePowerControl final : public PowerControl {
