@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # CPU time and peak memory of an idle upskeeper over a minute (or $1 seconds).
 # Targets: under 0.03 CPU-seconds per minute, under 8 MiB peak RSS.
-# The service polls COM1 as platform.ini says; with no platform.ini beside the
-# copy it probes /dev/ttyS0. Set UPS_DEVICE to point COM1 elsewhere.
+# The service polls COM1 as platform.ini says; without a COM1 line there it
+# probes /dev/ttyS0. Set UPS_DEVICE to point COM1 elsewhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -11,7 +11,15 @@ run=$(mktemp -d)
 trap 'rm -rf "$run"' EXIT
 cp build/src/service/core/upskeeper "$run/"
 cp -r data/. "$run/" 2>/dev/null || true
-if [ -n "${UPS_DEVICE:-}" ]; then echo "COM1=$UPS_DEVICE" > "$run/platform.ini"; fi
+# A real UPS may report a power failure or a low battery: the shutdown
+# sequence then ends with a recorder, never with this machine's power-off.
+printf '#!/bin/sh\necho "$*" >> "${0%%/*}/power-requests.log"\n' >"$run/power-recorder"
+chmod 755 "$run/power-recorder"
+{
+  if [ -n "${UPS_DEVICE:-}" ]; then echo "COM1=$UPS_DEVICE"; fi
+  echo "PowerOffCommand=\"$run/power-recorder\" power off requested"
+  echo "StopServiceCommand=\"$run/power-recorder\" stop requested"
+} >"$run/platform.ini"
 (cd "$run" && exec ./upskeeper) &
 pid=$!
 sleep "$seconds"

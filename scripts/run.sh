@@ -39,11 +39,22 @@ for pair in "upssim:$sim" "modemsim:$modem"; do
   done
   [[ -s run/$name.dev ]] || { echo "$name did not start" >&2; exit 1; }
 done
-printf 'COM1=%s\nCOM2=%s\n' "$link" "$modem_link" >run/platform.ini
+# The shutdown sequence ends with the power-off command: here a recorder, so
+# that a lasting power failure at upssim never switches this machine off.
+printf '#!/bin/sh\necho "$(date "+%%F %%T") $*" >> "${0%%/*}/power-requests.log"\n' \
+  >run/power-recorder
+chmod 755 run/power-recorder
+{
+  echo "COM1=$link"
+  echo "COM2=$modem_link"
+  echo "PowerOffCommand=\"$(pwd)/run/power-recorder\" power off requested"
+  echo "StopServiceCommand=\"$(pwd)/run/power-recorder\" stop requested"
+} >run/platform.ini
 
 echo "upskeeper is running in $(pwd)/run; the status record is /dev/shm/OrvikMappingObject."
 echo "Drive the simulated UPS with: $upssim ctl --socket run/upssim.ctl power fail"
 echo "Pages (when an event's page is enabled) show in run/modemsim.log."
+echo "A shutdown ends with \"power off requested\" in run/power-requests.log, never in a power-off."
 # In the background so that Ctrl-C and SIGTERM reach the trap, which passes
 # them on as the service's stop signal.
 run/upskeeper &

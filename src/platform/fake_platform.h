@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/fake_clock.h"
+#include "platform/fake_processes.h"
 #include "platform/fake_serial_port.h"
 #include "platform/fake_sockets.h"
 #include "platform/platform.h"
@@ -107,6 +108,8 @@ struct FakePlatform {
   FakeFileSystem files;
   FakeSerialPorts serial{clock};
   FakeMessenger messenger;
+  FakeProcessStarter processes{clock};
+  FakePowerControl power{clock};
 
   Platform platform() {
     Platform p;
@@ -119,6 +122,8 @@ struct FakePlatform {
     p.files = &files;
     p.serial = &serial;
     p.messenger = &messenger;
+    p.processes = &processes;
+    p.power = &power;
     return p;
   }
 };

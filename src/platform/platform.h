@@ -6,6 +6,8 @@
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
 #include "platform/messenger.h"
+#include "platform/power_control.h"
+#include "platform/processes.h"
 #include "platform/serial_port.h"
 #include "platform/shared_memory.h"
 #include "platform/sockets.h"
@@ -24,6 +26,8 @@ struct Platform {
   FileSystem* files = nullptr;
   SerialPorts* serial = nullptr;
   Messenger* messenger = nullptr;
+  ProcessStarter* processes = nullptr;
+  PowerControl* power = nullptr;
 };
 
 }  // namespace orvik

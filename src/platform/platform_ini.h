@@ -7,6 +7,12 @@
 //   ShareGroup=www-data    group that may read and write the status record
 //   LoginRecords=/run/utmp login sessions whose terminals get messenger notices
 //                          (default the system's login records)
+//   PowerOffCommand=systemctl poweroff
+//                          what the shutdown sequence runs last (the default);
+//                          started without a shell, words as in command_line.h
+//   StopServiceCommand=systemctl stop --no-block
+//                          asks the service manager to stop the service, whose
+//                          name is added as the last word (the default)
 #pragma once
 
 #include <map>

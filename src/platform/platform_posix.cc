@@ -13,6 +13,8 @@ Platform posixPlatform() {
   platform.files = &posixFileSystem();
   platform.serial = &posixSerialPorts();
   platform.messenger = &posixMessenger();
+  platform.processes = &posixProcessStarter();
+  platform.power = &posixPowerControl();
   return platform;
 }
 

@@ -21,6 +21,10 @@ SerialPorts& posixSerialPorts();
 // Notices on the terminals of this computer's login sessions, as named by
 // the system's login records.
 Messenger& posixMessenger();
+// Programs started without a shell, reaped whenever they end.
+ProcessStarter& posixProcessStarter();
+// Power-off and service stop through the commands set below.
+PowerControl& posixPowerControl();
 
 // All of the above.
 Platform posixPlatform();
@@ -42,6 +46,16 @@ void setLoginRecordsFile(const std::string& path);
 // The same, naming the sessions from a login-records file of the utmp
 // format at loginRecordsPath (tests write their own).
 std::unique_ptr<Messenger> newLoginTerminalMessenger(const std::string& loginRecordsPath);
+// The commands behind posixPowerControl(), as platform.ini names them: the
+// power-off command line ("" keeps "systemctl poweroff") and the stop command,
+// to which the service's name is added as the last word ("" keeps
+// "systemctl stop --no-block"). Takes effect at the next request.
+void setPowerCommands(const std::string& powerOff, const std::string& stopService);
+// A power control that runs the given command lines (neither may be empty)
+// with starter.
+std::unique_ptr<PowerControl> newCommandPowerControl(ProcessStarter& starter,
+                                                     const std::string& powerOff,
+                                                     const std::string& stopService);
 // From now on SIGTERM and SIGINT post kClose to the message loop. Call before
 // any other thread starts, so that every thread inherits the blocked signals.
 void closeOnTerminationSignals(MessageLoop& loop);

@@ -27,8 +27,45 @@ def check(condition, message):
         raise Failure(message)
 
 
+POWER_LOG = "power-requests.log"
+
+
+def harmless_power_lines(folder):
+    """platform.ini lines pointing the service's power-off and stop commands
+    at a recorder in folder, which logs each request ("power off requested")
+    to POWER_LOG there. No service a test starts may run the machine's own:
+    a lasting power failure, low battery or overload at upssim runs the
+    shutdown sequence with the default event settings."""
+    recorder = os.path.join(folder, "power-recorder")
+    with open(recorder, "w") as f:
+        f.write(f'#!/bin/sh\necho "$*" >> "${{0%/*}}/{POWER_LOG}"\n')
+    os.chmod(recorder, 0o755)
+    return (f'PowerOffCommand="{recorder}" power off requested\n'
+            f'StopServiceCommand="{recorder}" stop requested\n')
+
+
+def power_requests(folder):
+    try:
+        with open(os.path.join(folder, POWER_LOG)) as f:
+            return f.read().splitlines()
+    except FileNotFoundError:
+        return []
+
+
+def make_power_harmless(folder):
+    """Adds the recorder's lines to folder's platform.ini unless it names both commands."""
+    ini = os.path.join(folder, "platform.ini")
+    current = open(ini).read() if os.path.exists(ini) else ""
+    names = {line.split("=", 1)[0].strip().lower() for line in current.splitlines()}
+    if not {"poweroffcommand", "stopservicecommand"} <= names:
+        with open(ini, "w") as f:
+            f.write(current + ("\n" if current and not current.endswith("\n") else "") +
+                    harmless_power_lines(folder))
+
+
 class RunFolder:
-    """A temporary folder holding a copy of upskeeper and the data files."""
+    """A temporary folder holding a copy of upskeeper and the data files, and
+    a platform.ini whose power commands only record."""
 
     def __init__(self, upskeeper, data=None):
         self.path = tempfile.mkdtemp(prefix="orvik-e2e-")
@@ -39,9 +76,12 @@ class RunFolder:
                 source = os.path.join(data, name)
                 if os.path.isfile(source):
                     shutil.copy(source, self.path)
+        make_power_harmless(self.path)
         self.process = None
 
     def start(self):
+        # Again, in case the test has written a platform.ini of its own.
+        make_power_harmless(self.path)
         self.process = subprocess.Popen([self.binary], cwd=self.path,
                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         return self.process

@@ -44,7 +44,14 @@ TEST(ServiceLog, StartedServiceLogsStartWithinASecondAndStopOnTerminate) {
   }
   ASSERT_GT(messageFiles, 0) << "no message files in " << DATA_DIR;
   // No UPS attached: a device that opens would add its one-second settle to the start.
-  std::ofstream(folder / "platform.ini") << "COM1=" << (folder / "no-such-device").string() << "\n";
+  // The power commands only record, as in every test that starts the service.
+  const fs::path recorder = folder / "power-recorder";
+  std::ofstream(recorder) << "#!/bin/sh\necho \"$*\" >> \"${0%/*}/power-requests.log\"\n";
+  fs::permissions(recorder, fs::perms::owner_all);
+  std::ofstream(folder / "platform.ini")
+      << "COM1=" << (folder / "no-such-device").string() << "\n"
+      << "PowerOffCommand=" << recorder.string() << " power off requested\n"
+      << "StopServiceCommand=" << recorder.string() << " stop requested\n";
   const fs::path program = folder / "upskeeper";
   fs::copy_file(UPSKEEPER_PATH, program);
 

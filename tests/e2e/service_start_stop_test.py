@@ -4,7 +4,7 @@ order on SIGTERM."""
 import os
 import sys
 
-from harness import (service_arguments, RECORD_PATH, RECORD_SIZE, RunFolder, check, field, read_record,
+from harness import (harmless_power_lines, service_arguments, RECORD_PATH, RECORD_SIZE, RunFolder, check, field, read_record,
                      run_tests, text, wait_for)
 
 args = None
@@ -15,7 +15,8 @@ def started_service():
     # No UPS line: a probe of a real but silent port would hold the stop for
     # up to two probe steps, which is not what these tests measure.
     with open(os.path.join(folder.path, "platform.ini"), "w") as f:
-        f.write(f"COM1={os.path.join(folder.path, 'no-such-port')}\n")
+        f.write(f"COM1={os.path.join(folder.path, 'no-such-port')}\n" +
+                harmless_power_lines(folder.path))
     if os.path.exists(RECORD_PATH):
         os.unlink(RECORD_PATH)  # left by a crashed run; the service makes its own
     folder.start()

@@ -6,6 +6,8 @@ import os
 import re
 import subprocess
 
+from harness import harmless_power_lines
+
 RX_LINE = re.compile(r'^(\d+\.\d+) \S+ rx "((?:[^"\\]|\\.)*)"')
 LOG_LINE = re.compile(r"^(\d+\.\d+) \S+ (\S+) (.*)$")
 # The protocol argument for upssim's plain "Q1" UPS (--plain-q1).
@@ -56,8 +58,10 @@ class UpsSim:
         # never to the sessions of the machine the tests run on.
         logins = os.path.join(folder, "no-logins")
         open(logins, "wb").close()
+        # The power-off and stop commands only record: the simulated UPS may
+        # well run the shutdown sequence.
         with open(os.path.join(folder, "platform.ini"), "w") as f:
-            f.write(f"COM1={self.link}\nLoginRecords={logins}\n")
+            f.write(f"COM1={self.link}\nLoginRecords={logins}\n" + harmless_power_lines(folder))
 
     def ctl(self, *words):
         subprocess.run([self.upssim, "ctl", "--socket", self.socket, *words], check=True,

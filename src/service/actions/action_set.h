@@ -6,12 +6,16 @@
 #pragma once
 
 #include "platform/clock.h"
+#include "platform/power_control.h"
+#include "platform/processes.h"
 #include "service/actions/action_queues.h"
 #include "service/actions/action_workers.h"
 #include "service/actions/broadcast_action.h"
+#include "service/actions/execute_action.h"
 #include "service/actions/message_catalogue.h"
 #include "service/actions/messenger.h"
 #include "service/actions/page_action.h"
+#include "service/actions/shutdown_sequence.h"
 #include "shared/datagram_sender.h"
 #include "shared/status_record.h"
 
@@ -21,11 +25,16 @@ class ActionSet {
  public:
   // Everything passed in outlives the set. modem is the paging modem's line.
   ActionSet(StatusRecord& record, Clock& clock, const MessageCatalogue& catalogue,
-            DatagramSender& sender, Messenger& messenger, SystemInfo& system, ModemLine& modem)
+            DatagramSender& sender, Messenger& messenger, SystemInfo& system, ModemLine& modem,
+            ProcessStarter& processes, PowerControl& power, ShutdownHooks& shutdownHooks,
+            const std::string& programDirectory)
       : queues_(record, clock),
         messenger_(messenger, system),
         broadcast_(record, clock, catalogue, sender, messenger_, queues_),
         pageAction_(record, clock, modem),
+        executeAction_(record, clock, processes),
+        shutdownAction_(record, clock, sender, processes, power, shutdownHooks,
+                        programDirectory),
         workers_(queues_, record, sender,
                  {&broadcast_, &mailAction_, &pageAction_, &executeAction_, &shutdownAction_}) {}
 
@@ -36,12 +45,11 @@ class ActionSet {
   ActionQueues queues_;
   PlatformMessengerNotices messenger_;
   BroadcastAction broadcast_;
-  // Not built yet: mail, command execution and the shutdown sequence; their
-  // due items are taken and dropped.
+  // Not built yet: mail; its due items are taken and dropped.
   NotYetBuiltAction mailAction_;
   PageAction pageAction_;
-  NotYetBuiltAction executeAction_;
-  NotYetBuiltAction shutdownAction_;
+  ExecuteAction executeAction_;
+  ShutdownSequence shutdownAction_;
   ActionWorkers workers_;
 };
 

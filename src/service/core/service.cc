@@ -13,6 +13,8 @@ static_assert(int{kBroadcastQueue} == ActionQueues::kBroadcast &&
               int{kShutdownQueue} == ActionQueues::kShutdown &&
               kActionQueueCount == ActionQueues::kCount);
 static_assert(kShutdownWorker - kBroadcastWorker + 1 == ActionQueues::kCount);
+// The shutdown sequence asks the tasks before its own worker by number.
+static_assert(kPollTask == 0 && kShutdownWorker == kOtherTaskCount);
 
 // Steps that belong to subsystems still being built are marked "Not yet:"
 // with what they do now.
@@ -81,9 +83,10 @@ int Service::setUpRecord() {
   initialiseRecord(record(), platform_, processCatalogue(), startupFiles_, *settings_);
   eventLog_ =
       std::make_unique<EventLog>(record(), *platform_.clock, *platform_.files, startupFiles_.logs);
-  actions_ =
-      std::make_unique<ActionSet>(record(), *platform_.clock, processCatalogue(), control_.sender(),
-                                  *platform_.messenger, *platform_.system, modemSlot_);
+  actions_ = std::make_unique<ActionSet>(
+      record(), *platform_.clock, processCatalogue(), control_.sender(), *platform_.messenger,
+      *platform_.system, modemSlot_, *platform_.processes, *platform_.power, shutdownHooks_,
+      programDirectory_);
   // A worker in its idle pause runs its next pass as soon as it gets an item.
   actions_->queues().setWakeHandler(
       [this](int queue) { wakeTask(tasks_[kBroadcastWorker + queue]); });

@@ -74,7 +74,26 @@ class Service {
     ActionQueues& queues_;
   };
 
+  // What the shutdown sequence needs of the service; used once the service
+  // has started.
+  class ServiceShutdownHooks final : public ShutdownHooks {
+   public:
+    explicit ServiceShutdownHooks(Service& service) : service_(service) {}
+    void stopPolling() override { service_.pollingStopped = 1; }
+    void raiseEvent(int kind, int bit) override {
+      service_.monitor_->raiseEvent(static_cast<EventKind>(kind), bit);
+    }
+    bool isTaskIdle(int task) override { return orvik::isTaskIdle(service_.tasks_[task]); }
+    int64_t nextPowerOnTime(int64_t now) override {
+      return service_.scheduler_->nextPowerOnTime(now);
+    }
+
+   private:
+    Service& service_;
+  };
+
   Platform platform_;
+  ServiceShutdownHooks shutdownHooks_{*this};
   std::string programDirectory_ = ".\\";
   std::unique_ptr<RecordMapping> mapping_;
   SerialLink serialLink_;

@@ -16,6 +16,7 @@ int main() {
   const PlatformIni ini = PlatformIni::load(programDirectoryOf(programPath) + "platform.ini");
   setSharedMemoryGroup(ini.get("ShareGroup"));
   setLoginRecordsFile(ini.get("LoginRecords"));
+  setPowerCommands(ini.get("PowerOffCommand"), ini.get("StopServiceCommand"));
   closeOnTerminationSignals(*platform.messages);
 
   static Service service(platform);

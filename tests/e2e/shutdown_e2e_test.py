@@ -1,0 +1,161 @@
+"""The shutdown sequence of the running service, driven by upssim (a "Q1"
+UPS), with shutDelay 10, systemDelay 5 and upsDelay 60: a failure shorter
+than shutDelay shuts nothing down; a lasting one logs events 1, 25 and 125,
+sends the UPS its switch-off with the restore time and runs the power-off
+command (a recorder, as in every test) about 20 s after the failure; power
+that returns meanwhile does not stop it, so the host is power-cycled rather
+than left halted. In network and mount namespaces of its own where it can."""
+
+import os
+import struct
+import sys
+import time
+
+from harness import (RECORD_PATH, RunFolder, check, close_run, isolate, power_requests,
+                     read_record, rerun_isolated, run_tests, service_arguments, text, wait_for)
+from upssim_run import UpsSim
+
+args = None
+EVENT_ACTIONS, RECOVERY_ACTIONS, ENTRY_SIZE = 1880, 37944, 1288
+# Within an event's entry: log, then broadcast, mail, page, execute, shutdown.
+LOG_ENABLE, ENABLES, SHUT_ENABLE, SHUT_DELAY = 0, (4, 368, 732, 1012, 1280), 1280, 1284
+REBOOT_WITH_DURATION, SHUT_DEPEND, AUTO_SAVE, SYSTEM_DELAY, UPS_DELAY = (
+    1072, 74788, 75044, 75048, 75050)
+# rebootWithDuration 600 s less upsDelay: back on 9 (upssim) minutes after the output goes off.
+SWITCH_OFF = "S01R0009\r"
+EXPECTED_S = 10 + 5 + 5  # shutDelay, systemDelay, the pause after the UPS commands
+
+
+def write_record(fmt, offset, value):
+    with open(RECORD_PATH, "r+b") as record:
+        record.seek(offset)
+        record.write(struct.pack("<" + fmt, value) if fmt else value)
+
+
+def entry(event):
+    return EVENT_ACTIONS + event * ENTRY_SIZE if event < 100 else \
+        RECOVERY_ACTIONS + (event - 100) * ENTRY_SIZE
+
+
+class ShutdownRun:
+    """upssim and upskeeper, every action off but the power failure's shutdown."""
+
+    def __init__(self):
+        self.folder, self.sim = RunFolder(args.upskeeper, args.data), None
+        try:
+            self.sim = UpsSim(args.upssim, 2, self.folder.path,
+                              {"manufacturer": "TESTWORKS", "model": "VALUE-1000",
+                               "battery-charge": "80", "discharge": "0", "charge-rate": "0"})
+            self.sim.platform_ini(self.folder.path)
+            if os.path.exists(RECORD_PATH):
+                os.unlink(RECORD_PATH)  # left by a crashed run
+            self.folder.start()
+            # ident.ini names the model's maker.
+            check(wait_for(lambda: (r := read_record()) and text(r, 0, 64) == "ACME-POWER", 120,
+                           interval=0.1), "the service never identified the UPS")
+            for event in list(range(28)) + list(range(100, 128)):
+                for offset in ENABLES:
+                    write_record("i", entry(event) + offset, 0)
+                write_record("i", entry(event) + LOG_ENABLE, event in (1, 25, 125))
+            for fmt, offset, value in (
+                    ("h", entry(1) + SHUT_DELAY, 10), ("i", entry(1) + SHUT_ENABLE, 1),
+                    (None, SHUT_DEPEND, bytes(256)),
+                    ("i", AUTO_SAVE, 1),  # no closer installed: it costs nothing
+                    ("h", SYSTEM_DELAY, 5), ("h", UPS_DELAY, 60),
+                    ("i", REBOOT_WITH_DURATION, 600)):
+                write_record(fmt, offset, value)
+        except Exception:
+            self.close()
+            raise
+
+    def events(self):
+        try:
+            with open(os.path.join(self.folder.path, "kestrel.log"), encoding="latin-1") as f:
+                return [int(line[:3]) for line in f if line[:3].isdigit()]
+        except FileNotFoundError:
+            return []
+
+    def power(self, state):
+        """Fails or restores the mains at upssim; the monotonic time it logged."""
+        before = len(self.sim.logged("state"))
+        self.sim.ctl("power", state)
+        changes = wait_for(lambda: self.sim.logged("state")[before:], 5)
+        check(changes, "upssim logged no state change")
+        return changes[0][0]
+
+    def powered_off(self, timeout):
+        return wait_for(lambda: "power off requested" in power_requests(self.folder.path), timeout)
+
+    def switch_offs(self):
+        return [(t, c) for t, c in self.sim.received() if c.startswith("S")]
+
+    def close(self):
+        close_run(self.folder, self.sim)
+
+
+def short_failure_shuts_nothing_down(run):
+    run.power("fail")
+    check(wait_for(lambda: 1 in run.events(), 5), "no event 1")
+    time.sleep(5)
+    run.power("restore")
+    check(not run.powered_off(15), f"got {power_requests(run.folder.path)}")
+    check(not run.switch_offs() and 25 not in run.events(), f"events {run.events()}")
+
+
+def lasting_failure_shuts_down_in_order(run):
+    logged = len(run.events())
+    failed_at = run.power("fail")
+    check(run.powered_off(EXPECTED_S + 20), "no power-off request")
+    took = time.monotonic() - failed_at
+    print(f"       power failure to the power-off command: {took:.2f} s", flush=True)
+    check(EXPECTED_S - 0.5 <= took <= EXPECTED_S + 4, f"power-off after {took:.2f} s")
+    check([e for e in run.events()[logged:] if e in (1, 25, 125)] == [1, 25, 125],
+          f"events {run.events()}")
+    offs = run.switch_offs()
+    check([c for _, c in offs] == [SWITCH_OFF], f"the UPS got {offs}")
+    check(15 <= offs[0][0] - failed_at < EXPECTED_S, f"UPS told {offs[0][0] - failed_at:.2f} s in")
+
+
+def power_back_during_the_sequence_still_power_cycles(run):
+    run.power("fail")
+    check(wait_for(lambda: 25 in run.events(), 13), "no event 25")
+    # Polling has stopped for good: the service no longer hears the UPS.
+    restored_at = run.power("restore")
+    check(run.powered_off(EXPECTED_S + 20), "no power-off request")
+    check([e for e in run.events() if e in (1, 25, 125)] == [1, 25, 125], f"{run.events()}")
+    offs = run.switch_offs()
+    check([c for _, c in offs] == [SWITCH_OFF] and offs[0][0] > restored_at, f"UPS got {offs}")
+
+
+def main():
+    global args
+    args = service_arguments(upssim=True)
+    for name in ("upskeeper", "upssim", "data"):
+        setattr(args, name, os.path.abspath(getattr(args, name)))
+    if args.isolated:
+        isolate()
+    else:
+        code = rerun_isolated()
+        if code is not None:
+            return code
+
+    def with_run(*steps):  # the sequence stops polling for good: one service each
+        def test():
+            run = ShutdownRun()
+            try:
+                for step in steps:
+                    step(run)
+            finally:
+                run.close()
+        return test
+
+    return run_tests([
+        ("ShortFailureThenLastingFailure",
+         with_run(short_failure_shuts_nothing_down, lasting_failure_shuts_down_in_order)),
+        ("PowerBackDuringTheSequenceStillPowerCycles",
+         with_run(power_back_during_the_sequence_still_power_cycles)),
+    ])
+
+
+if __name__ == "__main__":
+    sys.exit(main())
