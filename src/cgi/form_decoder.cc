@@ -17,7 +17,8 @@ std::string percentDecode(std::string_view text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '%' && i + 2 < text.size()) {
-      out.push_back(static_cast<char>((16 * digitValue(text[i + 1]) + digitValue(text[i + 2])) & 0xFF));
+      out.push_back(
+          static_cast<char>((16 * digitValue(text[i + 1]) + digitValue(text[i + 2])) & 0xFF));
       i += 2;
     } else {
       out.push_back(text[i]);

@@ -49,20 +49,19 @@ class KestrelTest : public ::testing::Test {
       env["CONTENT_LENGTH"] = std::to_string(body->size());
     }
     std::size_t at = 0;
-    const KestrelRun run{
-        memory_, sockets_,
-        [&env](const char* name) -> const char* {
-          const auto it = env.find(name);
-          return it == env.end() ? nullptr : it->second.c_str();
-        },
-        [&](char* buffer, std::size_t size) -> std::size_t {
-          if (body == nullptr) return 0;
-          const std::size_t n = std::min(size, body->size() - at);
-          std::memcpy(buffer, body->data() + at, n);
-          at += n;
-          return n;
-        },
-        folder_.string() + "/"};
+    const KestrelRun run{memory_, sockets_,
+                         [&env](const char* name) -> const char* {
+                           const auto it = env.find(name);
+                           return it == env.end() ? nullptr : it->second.c_str();
+                         },
+                         [&](char* buffer, std::size_t size) -> std::size_t {
+                           if (body == nullptr) return 0;
+                           const std::size_t n = std::min(size, body->size() - at);
+                           std::memcpy(buffer, body->data() + at, n);
+                           at += n;
+                           return n;
+                         },
+                         folder_.string() + "/"};
     std::string response;
     const int exitStatus = runKestrel(run, &response);
     if (status != nullptr) *status = exitStatus;

@@ -27,8 +27,8 @@ struct LogView {
 
 // Where the shown page starts: the last page, unless "item" names a line.
 int startLine(int total, const Request& request) {
-  int start = total % kLinesPerPage != 0 ? total - total % kLinesPerPage + 1
-                                         : total - (kLinesPerPage - 1);
+  int start =
+      total % kLinesPerPage != 0 ? total - total % kLinesPerPage + 1 : total - (kLinesPerPage - 1);
   if (const std::string* item = firstValue(request.query, "item")) start = parseDecimal(*item);
   return std::max(start, 1);
 }
@@ -98,9 +98,9 @@ void writeDataRow(PageWriter& out, const std::string& piece) {
 void writeHeader(PageWriter& out, const LogView& view) {
   static const char* const kEventHeads[] = {"&nbsp;Date&nbsp;", "&nbsp;Event&nbsp;"};
   static const char* const kDataHeads[] = {
-      "&nbsp;Date",        "&nbsp;Time",       "&nbsp;Vin&nbsp;",  "&nbsp;Vout&nbsp;",
-      "&nbsp;Vbat&nbsp;",  "&nbsp;Fin&nbsp;",  "&nbsp;Fout&nbsp;", "&nbsp;Load&nbsp;",
-      "&nbsp;Temp.&nbsp;"};
+      "&nbsp;Date",       "&nbsp;Time",       "&nbsp;Vin&nbsp;",
+      "&nbsp;Vout&nbsp;", "&nbsp;Vbat&nbsp;", "&nbsp;Fin&nbsp;",
+      "&nbsp;Fout&nbsp;", "&nbsp;Load&nbsp;", "&nbsp;Temp.&nbsp;"};
   const char* const* heads = view.columns == 2 ? kEventHeads : kDataHeads;
   out.print("\n<tr bgcolor=\"%s\">", kTitleRowColour);
   for (int i = 0; i < view.columns; ++i) {
@@ -163,8 +163,8 @@ void eventLogPage(PageContext& context) {
 }
 
 void dataLogPage(PageContext& context) {
-  logPage(context, {"Data Log", 42, "dataform", context.serviceFolder + "kestrel.dat",
-                    kDataPieceBuffer, 9});
+  logPage(context,
+          {"Data Log", 42, "dataform", context.serviceFolder + "kestrel.dat", kDataPieceBuffer, 9});
 }
 
 }  // namespace orvik

@@ -45,7 +45,7 @@ TEST_F(LogPages, EventLogPagesByFifteenFromTheLastPage) {
     int lines;
     const char* query;
     const char* range;
-    int first, last;  // lines shown; 0 for none
+    int first, last;     // lines shown; 0 for none
     int previous, next;  // items linked; 0 for no link
   } cases[] = {
       {31, "page=41", "31-31/31", 31, 31, 16, 0},
@@ -99,10 +99,11 @@ TEST_F(LogPages, MissingLogShowsAnEmptyRowWithoutLinks) {
   for (const char* query : {"page=41", "page=41&item=16"}) {
     const std::string page = get(query);
     EXPECT_TRUE(has(page, range("0-0/0")));
-    EXPECT_TRUE(has(page, "\n<tr bgcolor=\"#EEF5FF\">"
-                          "\n<td nowrap=\"\"><font class=\"itemData\">&nbsp;&nbsp;</font></td>"
-                          "\n<td nowrap=\"\"><font class=\"itemData\">&nbsp;&nbsp;</font></td>"
-                          "\n</tr>"));
+    EXPECT_TRUE(has(page,
+                    "\n<tr bgcolor=\"#EEF5FF\">"
+                    "\n<td nowrap=\"\"><font class=\"itemData\">&nbsp;&nbsp;</font></td>"
+                    "\n<td nowrap=\"\"><font class=\"itemData\">&nbsp;&nbsp;</font></td>"
+                    "\n</tr>"));
     EXPECT_TRUE(has(page, kPrevious + "</td>"));
     EXPECT_TRUE(has(page, kNext + "</td>"));
     EXPECT_FALSE(has(page, "item="));
@@ -135,9 +136,9 @@ TEST_F(LogPages, DataRowsAreCutByPositionAndShowVbatInVolts) {
   // A line cut short shows what it has and empty cells for the rest.
   EXPECT_TRUE(has(page, cells({"08/12/2026", "09:14", "", "", "", "", "", "", ""})));
   EXPECT_TRUE(has(page, cells({"", "", "", "", "", "", "", "", ""})));
-  for (const char* head : {"&nbsp;Date", "&nbsp;Time", "&nbsp;Vin&nbsp;", "&nbsp;Vout&nbsp;",
-                           "&nbsp;Vbat&nbsp;", "&nbsp;Fin&nbsp;", "&nbsp;Fout&nbsp;",
-                           "&nbsp;Load&nbsp;", "&nbsp;Temp.&nbsp;"}) {
+  for (const char* head :
+       {"&nbsp;Date", "&nbsp;Time", "&nbsp;Vin&nbsp;", "&nbsp;Vout&nbsp;", "&nbsp;Vbat&nbsp;",
+        "&nbsp;Fin&nbsp;", "&nbsp;Fout&nbsp;", "&nbsp;Load&nbsp;", "&nbsp;Temp.&nbsp;"}) {
     EXPECT_TRUE(has(page, std::string("<font class=\"itemTitle\">") + head + "</font>")) << head;
   }
 }
@@ -194,8 +195,8 @@ TEST_F(LogSettings, PostedValuesAreStoredWithinTheirLimits) {
     EXPECT_EQ(loadField(record().DataInterval), c.interval);
     EXPECT_EQ(has(page, kError), c.error);
     // The form shows what is stored now.
-    EXPECT_TRUE(has(page, "name=\"EvtFileLen\" size=\"20\" \t       value=\"" +
-                              std::to_string(c.evt) + "\">"));
+    EXPECT_TRUE(has(
+        page, "name=\"EvtFileLen\" size=\"20\" \t       value=\"" + std::to_string(c.evt) + "\">"));
     EXPECT_TRUE(has(page, "name=\"DataInterval\" size=\"20\" \t       value=\"" +
                               std::to_string(c.interval) + "\">"));
     // The service is told to save, also after a rejected value.
@@ -203,8 +204,7 @@ TEST_F(LogSettings, PostedValuesAreStoredWithinTheirLimits) {
     ASSERT_EQ(sent.size(), sentBefore + 1);
     EXPECT_EQ(sent.back().to.address, kLoopbackIpv4);
     EXPECT_EQ(sent.back().to.port, kControlPort);
-    EXPECT_EQ(sent.back().bytes,
-              (std::vector<uint8_t>{0, 0, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(sent.back().bytes, (std::vector<uint8_t>{0, 0, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   }
 }
 

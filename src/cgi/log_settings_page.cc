@@ -50,8 +50,10 @@ bool applyForm(StatusRecord& record, const PairList& form) {
 void writeLengthRow(PageWriter& out, const char* label, const char* key, long value) {
   openLabelCell(out);
   out.print("\n<font class=\"itemName\">%s</font></td>", label);
-  out.print("\n<td><input class=\"ctrlText\" type=\"text\" name=\"%s\" size=\"20\" \t       value=\"%ld\">",
-            key, value);
+  out.print(
+      "\n<td><input class=\"ctrlText\" type=\"text\" name=\"%s\" size=\"20\" \t       "
+      "value=\"%ld\">",
+      key, value);
   out.write("\n<font class=\"itemData\">bytes</font></td>\n</tr>");
 }
 
@@ -81,8 +83,10 @@ void logSettingsPage(PageContext& context) {
                  loadField(record.DataFileLen));
   openLabelCell(out);
   out.write("\n<font class=\"itemName\">&nbsp;Data recording interval:&nbsp;</font></td>");
-  out.print("\n<td><input class=\"ctrlText\" type=\"text\" name=\"%s\" size=\"20\" \t       value=\"%d\">",
-            kDataInterval.key, loadField(record.DataInterval));
+  out.print(
+      "\n<td><input class=\"ctrlText\" type=\"text\" name=\"%s\" size=\"20\" \t       "
+      "value=\"%d\">",
+      kDataInterval.key, loadField(record.DataInterval));
   out.write("\n<font class=\"itemData\">seconds</font></td>\n</tr>");
   closeFormBox(out, "DataApply", "Apply");
   out.write("\n</form>");

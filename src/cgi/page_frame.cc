@@ -57,16 +57,18 @@ int sectionOf(int page) { return std::clamp(page / 10 - 1, 0, kSectionCount - 1)
 
 void writeBanner(PageWriter& out, int page) {
   const bool home = sectionOf(page) == 0;
-  out.print("\n<table width=\"768\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" bgcolor=\"%s\">",
-            kBannerColour);
+  out.print(
+      "\n<table width=\"768\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" bgcolor=\"%s\">",
+      kBannerColour);
   out.print(
       "\n<tr>\n<td rowspan=\"2\" width=\"207\" height=\"57\" valign=\"bottom\" "
       "background=\"%s/%s\"><img src=\"%s/%s\" width=\"207\" height=\"57\" border=\"0\" "
       "alt=\"\"></td>",
       kImageFolder, home ? "logo1.gif" : "logo0.gif", kImageFolder,
       home ? "logo1.gif" : "logo0.gif");
-  out.print("\n<td height=\"19\"><img src=\"%s/spacer.gif\" width=\"19\" height=\"19\" alt=\"\"></td>",
-            kImageFolder);
+  out.print(
+      "\n<td height=\"19\"><img src=\"%s/spacer.gif\" width=\"19\" height=\"19\" alt=\"\"></td>",
+      kImageFolder);
   for (int i = 0; i < 8; ++i) out.write("\n<td> </td>");
   out.print("\n<td colspan=\"%d\"> </td>\n</tr>", kBannerColumns - 10);
 }
@@ -81,7 +83,9 @@ void writeTabRow(PageWriter& out, int page) {
   out.write("\n<tr>");
   for (int i = 0; i < kSectionCount; ++i) {
     if (i > 0) {
-      writeSeparator(out, i == current ? "menu01.gif" : i - 1 == current ? "menu10.gif" : "menu00.gif");
+      writeSeparator(out, i == current       ? "menu01.gif"
+                          : i - 1 == current ? "menu10.gif"
+                                             : "menu00.gif");
     }
     const Section& section = kSections[i];
     if (i == current) {
@@ -181,9 +185,10 @@ void writeFrameTop(PageContext& context, int page) {
 
 void writeFrameBottom(PageWriter& out) {
   out.write("\n</td>\n<td width=\"100\">&nbsp;</td>\n</tr>\n</table>");
-  out.print("\n</td>\n<td width=\"39\" bgcolor=\"%s\"><img src=\"%s/spacer.gif\" width=\"39\" "
-            "height=\"1\" alt=\"\"></td>\n</tr>",
-            kPageColour, kImageFolder);
+  out.print(
+      "\n</td>\n<td width=\"39\" bgcolor=\"%s\"><img src=\"%s/spacer.gif\" width=\"39\" "
+      "height=\"1\" alt=\"\"></td>\n</tr>",
+      kPageColour, kImageFolder);
   out.print("\n<tr>\n<td colspan=\"%d\" width=\"729\">&nbsp;</td>", kBannerColumns - 1);
   out.print(
       "\n<td width=\"39\" valign=\"top\" align=\"right\"><img src=\"%s/btmright.gif\" width=\"13\" "
@@ -196,8 +201,9 @@ void openBox(PageWriter& out, const char* title) {
       "\n<table width=\"98%%\" align=\"center\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" "
       "bgcolor=\"%s\">",
       kPageColour);
-  out.print("\n<tr bgcolor=\"%s\">\n<td height=\"22\"><font class=\"itemTitle\">%s</font></td>\n</tr>",
-            kTitleRowColour, title);
+  out.print(
+      "\n<tr bgcolor=\"%s\">\n<td height=\"22\"><font class=\"itemTitle\">%s</font></td>\n</tr>",
+      kTitleRowColour, title);
   out.print(
       "\n<tr bgcolor=\"%s\">\n<td>\n<table width=\"100%%\" border=\"0\" cellspacing=\"1\" "
       "cellpadding=\"2\">",

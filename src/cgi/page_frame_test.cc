@@ -1,10 +1,11 @@
+#include "cgi/page_frame.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "cgi/kestrel_test_support.h"
-#include "cgi/page_frame.h"
 #include "shared/record_access.h"
 
 namespace orvik {
@@ -13,8 +14,8 @@ namespace {
 class PageFrame : public KestrelTest {};
 
 std::string tabLink(int page, const char* text) {
-  return "\n<a href=\"/cgi-bin/kestrel.exe?page=" + std::to_string(page) +
-         "&\" class=\"menu\">" + text + "</a></td>";
+  return "\n<a href=\"/cgi-bin/kestrel.exe?page=" + std::to_string(page) + "&\" class=\"menu\">" +
+         text + "</a></td>";
 }
 
 std::string subLink(const char* query, const char* text) {
@@ -34,23 +35,31 @@ TEST_F(PageFrame, TabsAndSubPagesLeadWhereTheyBelong) {
     std::vector<std::string> links;
     std::vector<std::string> absent;
   } cases[] = {
-      {11, "logo1.gif", "Home",
+      {11,
+       "logo1.gif",
+       "Home",
        {tabLink(21, "Settings"), tabLink(31, "Configuration"), tabLink(41, "Log"),
         tabLink(51, "Control"), tabLink(61, "System"),
         subLink("page=12&", "Configuration Information"),
         subLink("page=13&", "Measured Informataion"),
         "<font class=\"link\">Identification  Information</font>", separator("menu10.gif")},
        {tabLink(11, "Home"), separator("menu01.gif")}},
-      {13, "logo1.gif", "Home",
+      {13,
+       "logo1.gif",
+       "Home",
        {subLink("page=11&", "Identification Information"),
         "<font class=\"link\">Measured Informataion</font>"},
        {}},
-      {41, "logo0.gif", "Log",
+      {41,
+       "logo0.gif",
+       "Log",
        {tabLink(11, "Home"), tabLink(31, "Configuration"), tabLink(51, "Control"),
         subLink("page=42&", "Data Log"), subLink("page=44&", "Log Settings"),
         "<font class=\"link\">Event Log</font>", separator("menu01.gif"), separator("menu10.gif")},
        {tabLink(41, "Log"), "Identification"}},
-      {44, "logo0.gif", "Log",
+      {44,
+       "logo0.gif",
+       "Log",
        {subLink("page=41&", "Event Log"), subLink("page=42&", "Data Log"),
         "<font class=\"link\">Log Settings</font>"},
        {}},
@@ -86,13 +95,15 @@ TEST_F(PageFrame, LinksBlockShowsTheLinkFileOrThreeEmptyLinks) {
   }
   EXPECT_EQ(count, 3u);
 
-  writeFile("link.cfg", "ups1.example\r\nFirst UPS\nups2\nSecond\n" + std::string(70, 'h') +
-                            "\n" + std::string(63, 't'));
+  writeFile("link.cfg", "ups1.example\r\nFirst UPS\nups2\nSecond\n" + std::string(70, 'h') + "\n" +
+                            std::string(63, 't'));
   page = get("page=12");
-  EXPECT_TRUE(has(page, "\n<a href=\"http://ups1.example:9982\" class=\"menu\" target=\"_new\">"
-                        "\n<font class=\"itemTitle\">First UPS</font></a></td>"));
-  EXPECT_TRUE(has(page, "<a href=\"http://ups2:9982\" class=\"menu\" target=\"_new\">"
-                        "\n<font class=\"itemTitle\">Second</font></a></td>"));
+  EXPECT_TRUE(has(page,
+                  "\n<a href=\"http://ups1.example:9982\" class=\"menu\" target=\"_new\">"
+                  "\n<font class=\"itemTitle\">First UPS</font></a></td>"));
+  EXPECT_TRUE(has(page,
+                  "<a href=\"http://ups2:9982\" class=\"menu\" target=\"_new\">"
+                  "\n<font class=\"itemTitle\">Second</font></a></td>"));
   EXPECT_TRUE(has(page, "<a href=\"http://" + std::string(63, 'h') + ":9982\""));
   EXPECT_TRUE(has(page, ">" + std::string(63, 't') + "</font></a></td>"));
 }
@@ -121,17 +132,17 @@ TEST_F(PageFrame, TextsFromTheRecordAndFilesAreEscapedEverywhere) {
   const char* evil = "\"><script>x('1')</script>&";
   const std::string escaped = "&quot;&gt;&lt;script&gt;x(&#39;1&#39;)&lt;/script&gt;&amp;";
   StatusRecord& r = record();
-  for (char* field : {r.manufacturer, r.model, r.upsSoftwareVersion, r.idName, r.attDevice,
-                      r.serialNumber}) {
+  for (char* field :
+       {r.manufacturer, r.model, r.upsSoftwareVersion, r.idName, r.attDevice, r.serialNumber}) {
     setText(field, 64, evil);
   }
   std::string links;
   for (int i = 0; i < 6; ++i) links += std::string(evil) + "\n";
   writeFile("link.cfg", links);
-  writeFile("kestrel.log", std::string("001  01/02/2026  03:04:05  [") + evil +
-                               "                 ]\r\n");
-  writeFile("kestrel.dat", std::string(evil) + "," + evil + "\r\n" + "01/02/2026,03:04:05,230," +
-                               evil + "\r\n");
+  writeFile("kestrel.log",
+            std::string("001  01/02/2026  03:04:05  [") + evil + "                 ]\r\n");
+  writeFile("kestrel.dat",
+            std::string(evil) + "," + evil + "\r\n" + "01/02/2026,03:04:05,230," + evil + "\r\n");
   int fields = 0;
   for (const char* query : {"page=11", "page=12", "page=13", "page=41", "page=42", "page=44"}) {
     const std::string page = get(query);

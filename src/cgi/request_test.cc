@@ -28,10 +28,10 @@ TEST(FormDecoder, DecodesAsTheFormDecoderAlwaysHas) {
       {"flag&x=", "[flag|][x|]"},
       {"a=b=c", "[a|b=c]"},
       {"%41%62=%7e%7E", "[Ab|~~]"},
-      {"a=%4", "[a|%4]"},   // "%" second to last: kept as it stands
-      {"a=x%", "[a|x%]"},   // "%" last
+      {"a=%4", "[a|%4]"},  // "%" second to last: kept as it stands
+      {"a=x%", "[a|x%]"},  // "%" last
       {"%=%%", "[%|%%]"},
-      {"a=%zz", "[a|S]"},  // not checked for hex digits: 16 * 35 + 35, cut to 8 bits
+      {"a=%zz", "[a|S]"},             // not checked for hex digits: 16 * 35 + 35, cut to 8 bits
       {"a=x%00y&b=2", "[a|x][b|2]"},  // a decoded NUL ends the value
       {"na%6De=v", "[name|v]"},
   };

@@ -31,8 +31,7 @@ std::string whole(int v) { return std::to_string(v); }
 // The sign is written once: -15 is "-1.5", not "-1.-5".
 std::string tenths(int v) {
   const int magnitude = v < 0 ? -v : v;
-  return (v < 0 ? "-" : "") + std::to_string(magnitude / 10) + "." +
-         std::to_string(magnitude % 10);
+  return (v < 0 ? "-" : "") + std::to_string(magnitude / 10) + "." + std::to_string(magnitude % 10);
 }
 
 // False when the row is left out.

@@ -11,9 +11,14 @@ namespace {
 
 std::string row(const std::string& label, const std::string& value, const std::string& unit) {
   return "\n<tr>\n<td width=\"45%\" background=\"/images/item_bg.gif\" nowrap>"
-         "\n<font class=\"itemName\">&nbsp;" + label + "</font></td>"
-         "\n<td nowrap><font class=\"itemData\">" + value + "</font></td>"
-         "\n<td nowrap><font class=\"itemData\">" + unit + "</font></td>\n</tr>";
+         "\n<font class=\"itemName\">&nbsp;" +
+         label +
+         "</font></td>"
+         "\n<td nowrap><font class=\"itemData\">" +
+         value +
+         "</font></td>"
+         "\n<td nowrap><font class=\"itemData\">" +
+         unit + "</font></td>\n</tr>";
 }
 
 bool hasLabel(const std::string& page, const std::string& label) {
@@ -35,7 +40,8 @@ TEST_F(StatusPages, ValuesFollowTheirFormatRules) {
       {"13", "Input Current", [](StatusRecord& r) { r.inputCurrent[0] = 0; }, nullptr, ""},
       {"13", "Input Current", [](StatusRecord& r) { r.inputCurrent[0] = 7; }, "7", "A"},
       {"13", "Input Frequency", [](StatusRecord& r) { r.inputFrequency[0] = 499; }, "49.9", "Hz"},
-      {"13", "Input Frequency", [](StatusRecord& r) { r.inputFrequency[0] = 0; }, "&nbsp;0.0", "Hz"},
+      {"13", "Input Frequency", [](StatusRecord& r) { r.inputFrequency[0] = 0; }, "&nbsp;0.0",
+       "Hz"},
       {"13", "Output Voltage", [](StatusRecord& r) { r.outputVoltage[0] = 0; }, "&nbsp;0", "Vac"},
       {"13", "Output Current", [](StatusRecord& r) { r.outputCurrent[0] = -2; }, nullptr, ""},
       {"13", "Output Frequency", [](StatusRecord& r) { r.outputFrequency = 600; }, "60.0", "Hz"},
@@ -46,8 +52,7 @@ TEST_F(StatusPages, ValuesFollowTheirFormatRules) {
       {"13", "Battery Current", [](StatusRecord& r) { r.batteryCurrent = 12; }, "1.2", "A"},
       {"13", "Battery Temp.", [](StatusRecord& r) { r.batteryTemperature = -2; }, "&nbsp;",
        "degree C"},
-      {"13", "Battery Temp.", [](StatusRecord& r) { r.batteryTemperature = -5; }, "-5",
-       "degree C"},
+      {"13", "Battery Temp.", [](StatusRecord& r) { r.batteryTemperature = -5; }, "-5", "degree C"},
       {"13", "Output Load", [](StatusRecord& r) { r.outputPercentLoad[0] = -2; }, "&nbsp;", "%"},
       {"13", "Output Load", [](StatusRecord& r) { r.outputPercentLoad[0] = 0; }, "0", "%"},
       {"12", "Input Voltage", [](StatusRecord& r) { r.confInVolt.value = 230; }, "230", "Vac"},
@@ -91,8 +96,10 @@ TEST_F(StatusPages, IdentificationShowsTheTextsAndTheSerialNumberOnlyWhenKnown) 
                   "\n<font class=\"itemName\">&nbsp;Manufacturer&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;"
                   "&nbsp;&nbsp</font></td>\n<td nowrap><font class=\"itemData\">&nbsp;Kelvane"
                   "</font></td>\n</tr>"));
-  for (const auto& [label, value] : {std::pair{"Model", "KV-1500"}, {"Firmware Version", "2.31"},
-                                     {"Id Name", "Rack A"}, {"Attached", "NA"}}) {
+  for (const auto& [label, value] : {std::pair{"Model", "KV-1500"},
+                                     {"Firmware Version", "2.31"},
+                                     {"Id Name", "Rack A"},
+                                     {"Attached", "NA"}}) {
     EXPECT_TRUE(has(page, std::string("&nbsp;") + label +
                               "</font></td>\n<td nowrap><font class=\"itemData\">&nbsp;" + value +
                               "</font></td>\n</tr>"))
@@ -104,12 +111,14 @@ TEST_F(StatusPages, IdentificationShowsTheTextsAndTheSerialNumberOnlyWhenKnown) 
 
   setText(record().serialNumber, "SN0042");
   page = get("page=11");
-  EXPECT_TRUE(has(page, "&nbsp;Serial Number</font></td>\n<td nowrap><font "
-                        "class=\"itemData\">&nbsp;SN0042</font></td>"));
+  EXPECT_TRUE(has(page,
+                  "&nbsp;Serial Number</font></td>\n<td nowrap><font "
+                  "class=\"itemData\">&nbsp;SN0042</font></td>"));
 }
 
 TEST_F(StatusPages, OnlyTheMeasuredPageReloadsItself) {
-  const std::string refresh = "<BODY>\n<meta http-equiv=\"refresh\" content=5>\n<table width=\"768\"";
+  const std::string refresh =
+      "<BODY>\n<meta http-equiv=\"refresh\" content=5>\n<table width=\"768\"";
   EXPECT_TRUE(has(get("page=13"), refresh));
   EXPECT_FALSE(has(get("page=11"), "refresh"));
   EXPECT_FALSE(has(get("page=12"), "refresh"));
