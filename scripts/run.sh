@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts the service in run/ with its data
 # files, its COM1 wired to a simulated UPS (upssim, protocol 3 unless
-# UPSSIM_PROTOCOL says otherwise, or the plain "Q1" unit with UPSSIM_PLAIN_Q1=1).
-# Stop it with Ctrl-C; upssim stops with it.
+# UPSSIM_PROTOCOL says otherwise, or the plain "Q1" unit with UPSSIM_PLAIN_Q1=1),
+# and the management pages on http://127.0.0.1:8080/ (lighttpd running kestrel
+# from run/cgi-bin). Stop it with Ctrl-C; upssim and lighttpd stop with it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-TARGETS="upskeeper upssim" scripts/build.sh
-mkdir -p run
+TARGETS="upskeeper upssim kestrel" scripts/build.sh
+mkdir -p run run/cgi-bin
 cp build/src/service/core/upskeeper run/
+cp build/src/cgi/kestrel run/cgi-bin/
 cp -r data/. run/ 2>/dev/null || true
 
 upssim=build/tools/upssim/upssim
@@ -21,7 +23,8 @@ sim_kind=(--protocol "${UPSSIM_PROTOCOL:-3}")
 setsid "$upssim" "${sim_kind[@]}" --link "$link" --ctl run/upssim.ctl \
   --log run/upssim.log --quiet >run/upssim.dev &
 sim=$!
-trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true' EXIT
+web=
+trap 'kill "$sim" $web 2>/dev/null || true; wait "$sim" $web 2>/dev/null || true' EXIT
 # upssim prints its device once the link and the control socket are in place.
 for _ in $(seq 50); do
   [[ -s run/upssim.dev ]] && break
@@ -37,6 +40,19 @@ echo "Drive the simulated UPS with: $upssim ctl --socket run/upssim.ctl power fa
 # them on as the service's stop signal.
 run/upskeeper &
 keeper=$!
+
+# The pages: a lighttpd of our own on loopback, in its own session like upssim.
+install/make_lighttpd_conf.sh "$(pwd)/run" "$(pwd)/web" "$(pwd)/run" 127.0.0.1 8080 \
+  >run/lighttpd.conf
+rm -f run/lighttpd.pid
+setsid /usr/sbin/lighttpd -D -f run/lighttpd.conf &
+web=$!
+sleep 0.3
+if kill -0 "$web" 2>/dev/null; then
+  echo "The management pages: open http://127.0.0.1:8080/ (Ctrl-C stops all three)."
+else
+  echo "lighttpd did not start (is port 8080 taken?); see run/lighttpd-error.log" >&2
+fi
 trap 'kill -TERM "$keeper" 2>/dev/null || true' INT TERM
 # A trapped signal ends a wait early; the last wait gives the exit code.
 while kill -0 "$keeper" 2>/dev/null; do
