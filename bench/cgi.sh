@@ -56,10 +56,15 @@ web=$!
 
 # Measured once the UPS is identified and its values are in the record.
 url="http://127.0.0.1:$port/cgi-bin/kestrel.exe"
+fetch() {
+  python3 - "$1" 2>/dev/null <<'PY' || true
+import sys, urllib.request
+sys.stdout.write(urllib.request.urlopen(sys.argv[1]).read().decode("latin-1"))
+PY
+}
 for _ in $(seq 300); do
-  page=$(python3 -c "import urllib.request,sys; print(urllib.request.urlopen(sys.argv[1]).read().decode('latin-1'))" \
-    "$url?page=13" 2>/dev/null || true)
-  grep -q 'Input Voltage</font></td>.*' <<<"$page" && ! grep -q 'itemData">&nbsp;0</font>' <<<"$page" && break
+  page=$(fetch "$url?page=13")
+  grep -q 'Input Voltage' <<<"$page" && ! grep -q 'itemData">&nbsp;0</font>' <<<"$page" && break
   sleep 0.1
 done
 
@@ -79,9 +84,16 @@ for number in 11 13; do
     cpu_after=$(server_cpu_ms)
     rate=$(awk '/^Requests\/sec:/ {print $2}' <<<"$out")
     requests=$(awk '/requests in/ {print $1}' <<<"$out")
-    cpu=$(awk -v a="$cpu_before" -v b="$cpu_after" -v n="$requests" 'BEGIN {printf "%.3f", (b - a) / n}')
+    cpu=$(awk -v a="$cpu_before" -v b="$cpu_after" -v n="$requests" \
+      'BEGIN {printf "%.3f", (b - a) / n}')
     # wrk prints latencies as 1.23ms, 456.00us or 1.02s.
-    ms() { awk -v p="$1" '$1 == p {v=$2; f=1; if (v ~ /us$/) f=0.001; else if (v ~ /ms$/) f=1; else if (v ~ /s$/) f=1000; sub(/[a-z]+$/, "", v); printf "%.2f", v*f}' <<<"$out"; }
+    ms() {
+      awk -v p="$1" '$1 == p {
+        v = $2; f = 1
+        if (v ~ /us$/) f = 0.001; else if (v ~ /ms$/) f = 1; else if (v ~ /s$/) f = 1000
+        sub(/[a-z]+$/, "", v); printf "%.2f", v * f
+      }' <<<"$out"
+    }
     p50=$(ms 50%) p99=$(ms 99%)
     errors=$(awk '/Non-2xx|Socket errors/' <<<"$out")
     [ -n "$errors" ] && echo "  $errors" >&2

@@ -126,8 +126,9 @@ async function tabsAndSubMenusLead(page) {
     check(response.status() === 200 && new URL(page.url()).searchParams.get("page") === number,
           `${tab} led to ${page.url()}`);
   }
+  await open(page, "page=41");
   const [help] = await Promise.all([page.context().waitForEvent("page"),
-                                    open(page, "page=41").then(() => page.click("img[name=helpBtn]"))]);
+                                    page.click("img[name=helpBtn]")]);
   await help.waitForLoadState();
   check(new URL(help.url()).pathname === "/help/index.htm", `help opened ${help.url()}`);
   check((await help.title()).includes("Kelvane"), "the help page has no title");
@@ -184,13 +185,15 @@ async function logPagesPageThrough(page) {
     if (number === "41") {
       await page.screenshot({ path: `${settings.artefacts}/page41.png`, fullPage: true });
     }
-    await Promise.all([page.waitForNavigation(), page.locator("a", { hasText: "<< Previous Page" }).click()]);
+    const previous = page.locator("a", { hasText: "<< Previous Page" });
+    await Promise.all([page.waitForNavigation(), previous.click()]);
     state = await pageState(page);
     const [previousFirst, previousLast] = parseRange(state, `page ${number}, previous`);
     check(previousFirst === first - 15 && previousLast === first - 1,
           `page ${number}, previous: ${state.range}`);
     check(state.rows === 15, `page ${number}, previous: ${state.rows} rows`);
-    await Promise.all([page.waitForNavigation(), page.locator("a", { hasText: "Next Page >>" }).click()]);
+    const next = page.locator("a", { hasText: "Next Page >>" });
+    await Promise.all([page.waitForNavigation(), next.click()]);
     state = await pageState(page);
     check(parseRange(state, `page ${number}, next`)[0] === first,
           `page ${number}, next: ${state.range}`);
@@ -206,7 +209,8 @@ async function logSettingsAreStoredAndSaved(page) {
   let state = await pageState(page);
   check(await page.inputValue("input[name=EvtFileLen]") === "48000", "page 44 does not show 48000");
   check(!state.body.includes("Data Entry Error"), "48000 was rejected");
-  check(recordInt32(EVT_FILE_LEN) === 48000, `EvtFileLen in the record: ${recordInt32(EVT_FILE_LEN)}`);
+  check(recordInt32(EVT_FILE_LEN) === 48000,
+        `EvtFileLen in the record: ${recordInt32(EVT_FILE_LEN)}`);
   await waitFor(() => configInt32(CONFIG_EVT_FILE_LEN) === 48000, 10000,
                 "the service to save EvtFileLen 48000");
 

@@ -111,6 +111,49 @@ def pages_in_a_browser():
         close_run(folder, sim)
 
 
+def kestrel_page(folder, query):
+    """Page `query` as kestrel writes it when run in folder's cgi-bin."""
+    cgi_bin = os.path.join(folder, "cgi-bin")
+    run = subprocess.run([os.path.join(cgi_bin, "kestrel")], cwd=cgi_bin,
+                         env={"REQUEST_METHOD": "GET", "QUERY_STRING": query},
+                         capture_output=True, timeout=10)
+    check(run.returncode == 0, f"kestrel ended with {run.returncode}")
+    return run.stdout.decode("latin-1")
+
+
+def killed_service_record_is_not_shown():
+    """A killed service leaves its block with its last values and the
+    service-running bit set; the pages show an empty record instead, until a
+    service starts over the block again."""
+    folder = RunFolder(args.upskeeper, args.data)
+    sim = None
+    try:
+        os.makedirs(os.path.join(folder.path, "cgi-bin"))
+        shutil.copy(args.kestrel, os.path.join(folder.path, "cgi-bin", "kestrel"))
+        sim = UpsSim(args.upssim, 3, folder.path)
+        sim.platform_ini(folder.path)
+        if os.path.exists(RECORD_PATH):
+            os.unlink(RECORD_PATH)
+        folder.start()
+        manufacturer = wait_for(lambda: text(read_record() or bytes(64), MANUFACTURER, 64), 30, 0.1)
+        check(manufacturer, "the service did not identify the UPS")
+        check(manufacturer in kestrel_page(folder.path, "page=11"), "page 11 misses the live UPS")
+
+        folder.process.kill()
+        folder.process.wait()
+        check(text(read_record(), MANUFACTURER, 64) == manufacturer, "the block did not stay")
+        check(manufacturer not in kestrel_page(folder.path, "page=11"),
+              "page 11 shows the killed service's UPS")
+        check('itemData">&nbsp;0</font>' in kestrel_page(folder.path, "page=13"),
+              "page 13 shows the killed service's values")
+
+        folder.start()
+        check(wait_for(lambda: manufacturer in kestrel_page(folder.path, "page=11"), 30, 0.2),
+              "a service started over the stale block is not shown")
+    finally:
+        close_run(folder, sim)
+
+
 def main():
     global args
     parser = argparse.ArgumentParser()
@@ -135,7 +178,8 @@ def main():
         if not os.path.exists(need):
             print(f"{need} is missing (scripts/install-deps.sh installs it): skipped")
             return SKIPPED
-    return run_tests([("PagesInABrowser", pages_in_a_browser)])
+    return run_tests([("KilledServiceRecordIsNotShown", killed_service_record_is_not_shown),
+                      ("PagesInABrowser", pages_in_a_browser)])
 
 
 if __name__ == "__main__":
