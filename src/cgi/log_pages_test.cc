@@ -208,6 +208,16 @@ TEST_F(LogSettings, PostedValuesAreStoredWithinTheirLimits) {
   }
 }
 
+// The sender's diagnostics are part of the page, where the send happened.
+TEST_F(LogSettings, FailedSaveNoticeShowsInThePageAndTheValueStaysStored) {
+  sockets_.failOpens(1);
+  const std::string page = post("page=44", "EvtFileLen=5000&EvtApply=Apply");
+  EXPECT_TRUE(
+      has(page, "<BODY>OpenSocket(), Can not open datagram socket.\n\n<table width=\"768\""));
+  EXPECT_EQ(loadField(record().EvtFileLen), 5000);
+  EXPECT_TRUE(has(page, "</BODY></HTML>"));
+}
+
 TEST_F(LogSettings, GetChangesNothingAndSendsNothing) {
   const std::string page = get("page=44&EvtFileLen=5000&EvtApply=Apply");
   EXPECT_EQ(loadField(record().EvtFileLen), 32000);

@@ -49,9 +49,11 @@ constexpr Section kSections[] = {
 };
 constexpr int kSectionCount = 6;
 constexpr int kOutletsPage = 52;
-// The banner's grid: the logo column, then the tab row's cells (six tabs,
-// five separators, the closing separator, the help filler, the corner).
-constexpr int kBannerColumns = 15;
+// The banner table is two columns wide, 729 and 39 pixels: the logo and the
+// tabs in the first (a table of their own), the corners in the second. The
+// inner table's grid: the logo column, then the tab row's cells (six tabs,
+// five separators, the closing separator, the help filler).
+constexpr int kTabGridColumns = 14;
 
 int sectionOf(int page) { return std::clamp(page / 10 - 1, 0, kSectionCount - 1); }
 
@@ -60,6 +62,9 @@ void writeBanner(PageWriter& out, int page) {
   out.print(
       "\n<table width=\"768\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" bgcolor=\"%s\">",
       kBannerColour);
+  out.write(
+      "\n<tr>\n<td width=\"729\">\n<table width=\"100%\" border=\"0\" cellspacing=\"0\" "
+      "cellpadding=\"0\">");
   out.print(
       "\n<tr>\n<td rowspan=\"2\" width=\"207\" height=\"57\" valign=\"bottom\" "
       "background=\"%s/%s\"><img src=\"%s/%s\" width=\"207\" height=\"57\" border=\"0\" "
@@ -70,7 +75,7 @@ void writeBanner(PageWriter& out, int page) {
       "\n<td height=\"19\"><img src=\"%s/spacer.gif\" width=\"19\" height=\"19\" alt=\"\"></td>",
       kImageFolder);
   for (int i = 0; i < 8; ++i) out.write("\n<td> </td>");
-  out.print("\n<td colspan=\"%d\"> </td>\n</tr>", kBannerColumns - 10);
+  out.print("\n<td colspan=\"%d\"> </td>\n</tr>", kTabGridColumns - 10);
 }
 
 void writeSeparator(PageWriter& out, const char* image) {
@@ -106,6 +111,7 @@ void writeTabRow(PageWriter& out, int page) {
       "<img name=\"helpBtn\" src=\"%s/help.gif\" width=\"28\" height=\"28\" border=\"0\" "
       "alt=\"Help\"></a></td>",
       kImageFolder);
+  out.write("\n</tr>\n</table>\n</td>");
   out.print(
       "\n<td width=\"39\" valign=\"bottom\" align=\"right\"><img src=\"%s/topright.gif\" "
       "width=\"13\" height=\"12\" alt=\"\"></td>\n</tr>",
@@ -169,9 +175,8 @@ void writeFrameTop(PageContext& context, int page) {
   PageWriter& out = context.out;
   writeBanner(out, page);
   writeTabRow(out, page);
-  out.print("\n<tr>\n<td colspan=\"%d\" height=\"10\" bgcolor=\"%s\"></td>\n</tr>", kBannerColumns,
-            kPageColour);
-  out.print("\n<tr>\n<td colspan=\"%d\" bgcolor=\"%s\">", kBannerColumns - 1, kPageColour);
+  out.print("\n<tr>\n<td colspan=\"2\" height=\"10\" bgcolor=\"%s\"></td>\n</tr>", kPageColour);
+  out.print("\n<tr>\n<td bgcolor=\"%s\">", kPageColour);
   out.print(
       "\n<table border=\"0\" cellspacing=\"0\" cellpadding=\"0\" bgcolor=\"%s\">\n<tr>"
       "\n<td width=\"168\" valign=\"top\" align=\"center\">"
@@ -189,7 +194,7 @@ void writeFrameBottom(PageWriter& out) {
       "\n</td>\n<td width=\"39\" bgcolor=\"%s\"><img src=\"%s/spacer.gif\" width=\"39\" "
       "height=\"1\" alt=\"\"></td>\n</tr>",
       kPageColour, kImageFolder);
-  out.print("\n<tr>\n<td colspan=\"%d\" width=\"729\">&nbsp;</td>", kBannerColumns - 1);
+  out.write("\n<tr>\n<td width=\"729\">&nbsp;</td>");
   out.print(
       "\n<td width=\"39\" valign=\"top\" align=\"right\"><img src=\"%s/btmright.gif\" width=\"13\" "
       "height=\"12\" alt=\"\"></td>\n</tr>\n</table>",
