@@ -6,7 +6,6 @@
 #include <random>
 #include <string>
 
-#include "cgi/form_decoder.h"
 #include "cgi/kestrel_test_support.h"
 
 namespace orvik {
@@ -58,40 +57,14 @@ TEST_F(KestrelFuzz, EveryPageRendersFromARecordOfRandomBytes) {
   }
 }
 
-TEST(FormDecoderFuzz, EveryNonEmptyPieceGivesOnePairNoLongerThanItself) {
-  const unsigned seed = seedFromClock();
-  std::cout << "random texts from seed " << seed << "\n";
-  SCOPED_TRACE("seed " + std::to_string(seed));
-  std::mt19937 random(seed);
-  for (int i = 0; i < 50000; ++i) {
-    const std::string text = randomText(random, 64);
-    std::size_t pieces = 0;
-    std::size_t pieceStart = 0;
-    for (std::size_t at = 0; at <= text.size(); ++at) {
-      if (at == text.size() || text[at] == '&') {
-        if (at > pieceStart) ++pieces;
-        pieceStart = at + 1;
-      }
-    }
-    const PairList pairs = decodeForm(text);
-    ASSERT_EQ(pairs.size(), pieces) << text;
-    std::size_t decoded = 0;
-    for (const FormPair& pair : pairs) {
-      ASSERT_EQ(pair.name.find('\0'), std::string::npos);
-      ASSERT_EQ(pair.value.find('\0'), std::string::npos);
-      decoded += pair.name.size() + pair.value.size();
-    }
-    ASSERT_LE(decoded, text.size());
-  }
-}
-
+// Random queries and bodies through the decoder and the pages.
 TEST_F(KestrelFuzz, RandomRequestsAnswerWithAPageOrStatusOne) {
   const unsigned seed = seedFromClock();
   std::cout << "random requests from seed " << seed << "\n";
   SCOPED_TRACE("seed " + std::to_string(seed));
   std::mt19937 random(seed);
   const char* methods[] = {"GET", "POST", "HEAD", "PUT", nullptr};
-  for (int i = 0; i < 3000; ++i) {
+  for (int i = 0; i < 20000; ++i) {
     const char* method = methods[random() % 5];
     const std::string query = randomText(random, 80);
     const std::string body = randomText(random, 200);

@@ -14,9 +14,9 @@ import { launchChromium } from "./chromium.mjs";
 const settings = JSON.parse(process.argv[2]);
 const program = `${settings.base}/cgi-bin/kestrel.exe`;
 
-const EVT_FILE_LEN = 75052, DATA_FILE_LEN = 75056, DATA_INTERVAL = 75060;
-// Where the same fields sit in kestrel.cfg, the image of the persisted slices.
-const CONFIG_EVT_FILE_LEN = 73866, CONFIG_DATA_FILE_LEN = 73870;
+const EVT_FILE_LEN = 75052;
+// Where the same field sits in kestrel.cfg, the image of the persisted slices.
+const CONFIG_EVT_FILE_LEN = 73866;
 
 class Failure extends Error {}
 function check(condition, message) {
@@ -33,7 +33,6 @@ async function waitFor(predicate, timeoutMs, what) {
   }
 }
 const recordInt32 = (offset) => readFileSync(settings.record).readInt32LE(offset);
-const recordInt16 = (offset) => readFileSync(settings.record).readInt16LE(offset);
 const configInt32 = (offset) => {
   try {
     return readFileSync(settings.config).readInt32LE(offset);
@@ -75,7 +74,8 @@ async function open(page, query) {
   return pageState(page);
 }
 
-// Every page of this issue loads, and none runs the planted script.
+// Every page of this issue loads, and none runs the script planted in every
+// field and file the pages print.
 async function everyPageLoads(page) {
   const marks = {
     "page=0": (s) => s.body.includes("Demo CGI"),
@@ -85,6 +85,8 @@ async function everyPageLoads(page) {
     "page=14": (s) => s.body.trim() === "",
     "page=41": (s) => s.tab === "Log" && s.current === "Event Log",
     "page=42": (s) => s.current === "Data Log",
+    "page=41&item=1": (s) => s.body.includes(settings.hostile),  // the planted log lines
+    "page=42&item=1": (s) => s.body.includes(settings.hostile),
     "page=44": (s) => s.current === "Log Settings",
     "": (s) => s.current === "Identification  Information",
   };
@@ -93,10 +95,13 @@ async function everyPageLoads(page) {
     check(mark(state), `${query || "no page"}: not the page expected`);
     check(state.scripts === 0 && !state.pwned, `${query}: a planted script got into the page`);
   }
+  // The planted text shows as text.
+  const state = await open(page, "page=11");
+  check(state.values["Id Name"] === settings.hostile, `Id Name shows "${state.values["Id Name"]}"`);
+  await page.screenshot({ path: `${settings.artefacts}/page11.png`, fullPage: true });
 }
 
-// Tabs and sub-menus lead where they belong; a tab of a section still to
-// come loads its page number with an empty content column.
+// Tabs and sub-menus lead where they belong.
 async function tabsAndSubMenusLead(page) {
   await open(page, "page=11");
   const steps = [
@@ -118,21 +123,6 @@ async function tabsAndSubMenusLead(page) {
     check(state.tab === tab && state.current === current,
           `${link}: tab ${state.tab}, sub-page ${state.current}`);
   }
-  for (const [tab, number] of [["Settings", "21"], ["Configuration", "31"], ["Control", "51"],
-                               ["System", "61"]]) {
-    await open(page, "page=11");
-    const [response] = await Promise.all([page.waitForNavigation(),
-                                          page.click(`a.menu >> text=${tab}`)]);
-    check(response.status() === 200 && new URL(page.url()).searchParams.get("page") === number,
-          `${tab} led to ${page.url()}`);
-  }
-  await open(page, "page=41");
-  const [help] = await Promise.all([page.context().waitForEvent("page"),
-                                    page.click("img[name=helpBtn]")]);
-  await help.waitForLoadState();
-  check(new URL(help.url()).pathname === "/help/index.htm", `help opened ${help.url()}`);
-  check((await help.title()).includes("Kelvane"), "the help page has no title");
-  await help.close();
 }
 
 // Page 13 reloads itself: a power failure at the UPS shows up without any
@@ -200,45 +190,19 @@ async function logPagesPageThrough(page) {
   }
 }
 
-// Limits posted on page 44 reach the record at once and kestrel.cfg through
-// the service.
+// A limit posted on page 44 reaches the record at once and kestrel.cfg
+// through the service.
 async function logSettingsAreStoredAndSaved(page) {
   await open(page, "page=44");
   await page.fill("input[name=EvtFileLen]", "48000");
   await Promise.all([page.waitForNavigation(), page.click("input[name=EvtApply]")]);
-  let state = await pageState(page);
+  const state = await pageState(page);
   check(await page.inputValue("input[name=EvtFileLen]") === "48000", "page 44 does not show 48000");
   check(!state.body.includes("Data Entry Error"), "48000 was rejected");
   check(recordInt32(EVT_FILE_LEN) === 48000,
         `EvtFileLen in the record: ${recordInt32(EVT_FILE_LEN)}`);
   await waitFor(() => configInt32(CONFIG_EVT_FILE_LEN) === 48000, 10000,
                 "the service to save EvtFileLen 48000");
-
-  const interval = recordInt16(DATA_INTERVAL);
-  await page.fill("input[name=DataFileLen]", "40000");
-  await page.fill("input[name=DataInterval]", "3601");
-  await Promise.all([page.waitForNavigation(), page.click("input[name=DataApply]")]);
-  state = await pageState(page);
-  check(state.body.includes("Data Entry Error: File length or interval time incorrect"),
-        "3601 s was taken");
-  check(recordInt16(DATA_INTERVAL) === interval, "the rejected interval changed the record");
-  check(recordInt32(DATA_FILE_LEN) === 40000, "the valid length of the same form was not stored");
-  await waitFor(() => configInt32(CONFIG_DATA_FILE_LEN) === 40000, 10000,
-                "the service to save DataFileLen 40000");
-}
-
-// The planted text shows as text where the pages print it.
-async function plantedTextShowsAsText(page) {
-  const state = await open(page, "page=11");
-  check(state.values["Id Name"] === settings.hostile, `Id Name shows "${state.values["Id Name"]}"`);
-  check(state.values["Attached"] === settings.hostile, "Attached is not the planted text");
-  check(state.body.split(settings.hostile).length - 1 >= 4,
-        "the planted text is not shown in the links block");
-  await page.screenshot({ path: `${settings.artefacts}/page11.png`, fullPage: true });
-  const log = await open(page, "page=41&item=1");
-  check(log.body.includes(settings.hostile), "the planted event text is not shown");
-  const data = await open(page, "page=42&item=1");
-  check(data.body.includes(settings.hostile), "the planted data log text is not shown");
 }
 
 const checks = [
@@ -247,7 +211,6 @@ const checks = [
   ["MeasuredPageShowsAPowerFailureAfterItsRefresh", measuredPageFollowsAPowerFailure],
   ["LogPagesPageThroughMoreThanFifteenLines", logPagesPageThrough],
   ["LogSettingsAreStoredInTheRecordAndSavedByTheService", logSettingsAreStoredAndSaved],
-  ["PlantedScriptTextShowsAsText", plantedTextShowsAsText],
 ];
 
 const { context, close } = await launchChromium({ width: 800, height: 600 });

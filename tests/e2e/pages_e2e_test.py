@@ -35,8 +35,7 @@ SKIPPED = 77  # ctest's SKIP_RETURN_CODE for this test
 
 
 def plant_texts(folder):
-    """The hostile text in the six identity fields, link.cfg and both logs
-    (one line each among 20 ordinary lines, so the logs page)."""
+    """The hostile text in the six identity fields and link.cfg."""
     with open(RECORD_PATH, "r+b") as record:
         for offset in (MANUFACTURER, MODEL, FIRMWARE, ID_NAME, ATT_DEVICE, SERIAL_NUMBER):
             record.seek(offset)
@@ -46,6 +45,7 @@ def plant_texts(folder):
 
 
 def write_logs(folder):
+    """Logs of 20 lines, so that they page; the first holds the hostile text."""
     events = [f"001  08/12/2026  09:{i:02d}:00  [{HOSTILE if i == 0 else 'Power failure':<40}]\r\n"
               for i in range(20)]
     with open(os.path.join(folder, "kestrel.log"), "w", newline="") as f:
@@ -71,24 +71,31 @@ def start_lighttpd(folder):
     return web
 
 
+def start_service(folder):
+    """The service in folder with kestrel in its cgi-bin, watching a fresh
+    upssim; returns the simulator and the manufacturer once identified."""
+    os.chmod(folder.path, 0o755)
+    os.makedirs(os.path.join(folder.path, "cgi-bin"))
+    shutil.copy(args.kestrel, os.path.join(folder.path, "cgi-bin", "kestrel"))
+    sim = UpsSim(args.upssim, 3, folder.path)
+    sim.platform_ini(folder.path)
+    if os.path.exists(RECORD_PATH):
+        os.unlink(RECORD_PATH)
+    folder.start()
+    manufacturer = wait_for(lambda: text(read_record() or bytes(64), MANUFACTURER, 64), 30, 0.1)
+    check(manufacturer, "the service did not identify the UPS")
+    # The first Q1 values too, so that page 13 has a voltage to lose.
+    check(wait_for(lambda: struct.unpack_from("<h", read_record(), 408)[0] > 100, 30, 0.1),
+          "no input voltage in the record")
+    return sim, manufacturer
+
+
 def pages_in_a_browser():
     folder = RunFolder(args.upskeeper, args.data)
     sim = web = None
     try:
-        os.chmod(folder.path, 0o755)
-        os.makedirs(os.path.join(folder.path, "cgi-bin"))
-        shutil.copy(args.kestrel, os.path.join(folder.path, "cgi-bin", "kestrel"))
         write_logs(folder.path)
-        sim = UpsSim(args.upssim, 3, folder.path)
-        sim.platform_ini(folder.path)
-        if os.path.exists(RECORD_PATH):
-            os.unlink(RECORD_PATH)
-        folder.start()
-        identified = wait_for(lambda: text(read_record() or bytes(64), MANUFACTURER, 64), 30, 0.1)
-        check(identified, "the service did not identify the UPS")
-        # The first Q1 values too, so that page 13 has a voltage to lose.
-        check(wait_for(lambda: struct.unpack_from("<h", read_record(), 408)[0] > 100, 30, 0.1),
-              "no input voltage in the record")
+        sim, _ = start_service(folder)
         plant_texts(folder.path)
         web = start_lighttpd(folder.path)
         os.makedirs(args.artefacts, exist_ok=True)
@@ -128,15 +135,7 @@ def killed_service_record_is_not_shown():
     folder = RunFolder(args.upskeeper, args.data)
     sim = None
     try:
-        os.makedirs(os.path.join(folder.path, "cgi-bin"))
-        shutil.copy(args.kestrel, os.path.join(folder.path, "cgi-bin", "kestrel"))
-        sim = UpsSim(args.upssim, 3, folder.path)
-        sim.platform_ini(folder.path)
-        if os.path.exists(RECORD_PATH):
-            os.unlink(RECORD_PATH)
-        folder.start()
-        manufacturer = wait_for(lambda: text(read_record() or bytes(64), MANUFACTURER, 64), 30, 0.1)
-        check(manufacturer, "the service did not identify the UPS")
+        sim, manufacturer = start_service(folder)
         check(manufacturer in kestrel_page(folder.path, "page=11"), "page 11 misses the live UPS")
 
         folder.process.kill()
