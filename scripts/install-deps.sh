@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, when it is missing (Debian 12, as root).
 set -euo pipefail
-packages=(cmake ninja-build g++ libgtest-dev python3 procps util-linux)
+# lighttpd serves the management pages; chromium (driven from Node.js by
+# playwright-core) and wrk test and measure them.
+packages=(cmake ninja-build g++ libgtest-dev python3 procps util-linux iproute2 lighttpd chromium
+  fonts-dejavu-core wrk)
+command -v node >/dev/null || packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -10,4 +15,16 @@ if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  # Debian starts lighttpd on port 80 of every interface; the pages run a
+  # lighttpd of their own, so a server that was not here before goes again.
+  if [[ " ${missing[*]} " == *" lighttpd "* ]] && command -v systemctl >/dev/null; then
+    systemctl disable --now lighttpd >/dev/null 2>&1 || true
+  fi
+fi
+
+# The browser tests' one npm package, as locked.
+browser_tests="$(dirname "$0")/../tests/browser"
+if [[ ! -d "$browser_tests/node_modules/playwright-core" ]]; then
+  echo "Installing the browser tests' npm packages"
+  (cd "$browser_tests" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund >/dev/null)
 fi

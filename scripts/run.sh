@@ -2,14 +2,16 @@
 # Installs what is missing, builds, and starts the service in run/ with its data
 # files, its COM1 wired to a simulated UPS (upssim, protocol 3 unless
 # UPSSIM_PROTOCOL says otherwise, or the plain "Q1" unit with UPSSIM_PLAIN_Q1=1),
-# and its COM2, the paging modem's port, to a simulated modem (modemsim).
-# Stop it with Ctrl-C; the simulators stop with it.
+# its COM2, the paging modem's port, to a simulated modem (modemsim), and the
+# management pages on http://127.0.0.1:8080/ (lighttpd running kestrel from
+# run/cgi-bin). Stop it with Ctrl-C; the simulators and lighttpd stop with it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-TARGETS="upskeeper upssim modemsim" scripts/build.sh
-mkdir -p run
+TARGETS="upskeeper upssim modemsim kestrel" scripts/build.sh
+mkdir -p run run/cgi-bin
 cp build/src/service/core/upskeeper run/
+cp build/src/cgi/kestrel run/cgi-bin/
 cp -r data/. run/ 2>/dev/null || true
 
 upssim=build/tools/upssim/upssim
@@ -28,7 +30,8 @@ rm -f "$modem_link" run/modemsim.ctl run/modemsim.dev run/modemsim.log
 setsid "$modemsim" --link "$modem_link" --ctl run/modemsim.ctl --log run/modemsim.log --quiet \
   >run/modemsim.dev &
 modem=$!
-trap 'kill "$sim" "$modem" 2>/dev/null || true; wait "$sim" "$modem" 2>/dev/null || true' EXIT
+web=
+trap 'kill "$sim" "$modem" $web 2>/dev/null || true; wait "$sim" "$modem" $web 2>/dev/null || true' EXIT
 # Each simulator prints its device once its link and control socket are in place.
 for pair in "upssim:$sim" "modemsim:$modem"; do
   name=${pair%%:*} pid=${pair##*:}
@@ -59,6 +62,19 @@ echo "A shutdown ends with \"power off requested\" in run/power-requests.log, ne
 # them on as the service's stop signal.
 run/upskeeper &
 keeper=$!
+
+# The pages: a lighttpd of our own on loopback, in its own session like upssim.
+install/make_lighttpd_conf.sh "$(pwd)/run" "$(pwd)/web" "$(pwd)/run" 127.0.0.1 8080 \
+  >run/lighttpd.conf
+rm -f run/lighttpd.pid
+setsid /usr/sbin/lighttpd -D -f run/lighttpd.conf &
+web=$!
+sleep 0.3
+if kill -0 "$web" 2>/dev/null; then
+  echo "The management pages: open http://127.0.0.1:8080/ (Ctrl-C stops everything)."
+else
+  echo "lighttpd did not start (is port 8080 taken?); see run/lighttpd-error.log" >&2
+fi
 trap 'kill -TERM "$keeper" 2>/dev/null || true' INT TERM
 # A trapped signal ends a wait early; the last wait gives the exit code.
 while kill -0 "$keeper" 2>/dev/null; do

@@ -1,18 +1,29 @@
 #include "platform/fake_platform.h"
 
+#include <atomic>
+
 namespace orvik {
 namespace {
 
 class FakeBlock final : public SharedBlock {
  public:
-  FakeBlock(std::shared_ptr<std::vector<unsigned char>> bytes, std::size_t size)
-      : bytes_(std::move(bytes)), size_(size) {}
-  void* data() override { return bytes_->data(); }
+  FakeBlock(std::shared_ptr<FakeSharedMemory::Shared> shared, std::size_t size)
+      : shared_(std::move(shared)), size_(size) {}
+  ~FakeBlock() override {
+    if (owner_) std::atomic_ref<int>(shared_->owners).fetch_sub(1);
+  }
+  void* data() override { return shared_->bytes.data(); }
   std::size_t size() const override { return size_; }
+  bool holdOwnerLock() override {
+    if (!owner_) std::atomic_ref<int>(shared_->owners).fetch_add(1);
+    owner_ = true;
+    return true;
+  }
 
  private:
-  std::shared_ptr<std::vector<unsigned char>> bytes_;
+  std::shared_ptr<FakeSharedMemory::Shared> shared_;
   std::size_t size_;
+  bool owner_ = false;
 };
 
 }  // namespace
@@ -22,9 +33,12 @@ std::unique_ptr<SharedBlock> FakeSharedMemory::createOrOpen(const char* name, st
   if (failCreate) return nullptr;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto& bytes = blocks_[name];
-    *existed = bytes != nullptr;
-    if (!bytes) bytes = std::make_shared<std::vector<unsigned char>>(size, 0);
+    auto& shared = blocks_[name];
+    *existed = shared != nullptr;
+    if (!shared) {
+      shared = std::make_shared<Shared>();
+      shared->bytes.assign(size, 0);
+    }
   }
   return openExisting(name, size);
 }
@@ -32,7 +46,23 @@ std::unique_ptr<SharedBlock> FakeSharedMemory::createOrOpen(const char* name, st
 std::unique_ptr<SharedBlock> FakeSharedMemory::openExisting(const char* name, std::size_t size) {
   std::lock_guard<std::mutex> lock(mutex_);
   const auto it = blocks_.find(name);
-  if (it == blocks_.end() || it->second->size() < size) return nullptr;
+  if (it == blocks_.end() || it->second->bytes.size() < size) return nullptr;
+  return std::make_unique<FakeBlock>(it->second, size);
+}
+
+std::unique_ptr<SharedBlock> FakeSharedMemory::openOwned(const char* name, std::size_t size,
+                                                         bool* refused) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  *refused = false;
+  const auto it = blocks_.find(name);
+  if (it == blocks_.end()) return nullptr;
+  if (refuseOpen) {
+    *refused = true;
+    return nullptr;
+  }
+  if (it->second->bytes.size() < size || std::atomic_ref<int>(it->second->owners).load() == 0) {
+    return nullptr;
+  }
   return std::make_unique<FakeBlock>(it->second, size);
 }
 

@@ -23,14 +23,24 @@ class FakeSharedMemory final : public SharedMemory {
   std::unique_ptr<SharedBlock> createOrOpen(const char* name, std::size_t size,
                                             bool* existed) override;
   std::unique_ptr<SharedBlock> openExisting(const char* name, std::size_t size) override;
+  std::unique_ptr<SharedBlock> openOwned(const char* name, std::size_t size,
+                                         bool* refused) override;
   void removeName(const char* name) override;
 
   bool failCreate = false;  // every createOrOpen fails
+  bool refuseOpen = false;  // openOwned finds every existing block refused
   bool exists(const char* name) const;
+
+  // One named block; views share it, owners counts the views holding the
+  // owner lock.
+  struct Shared {
+    std::vector<unsigned char> bytes;
+    int owners = 0;
+  };
 
  private:
   mutable std::mutex mutex_;
-  std::map<std::string, std::shared_ptr<std::vector<unsigned char>>> blocks_;
+  std::map<std::string, std::shared_ptr<Shared>> blocks_;
 };
 
 class FakeSystemInfo final : public SystemInfo {

@@ -14,6 +14,10 @@ class SharedBlock {
   virtual ~SharedBlock() = default;
   virtual void* data() = 0;
   virtual std::size_t size() const = 0;
+  // Marks the block as owned for as long as this view exists: what the
+  // service does with its record, so that openOwned can tell a live block
+  // from one a killed owner left behind. False when it cannot be done.
+  virtual bool holdOwnerLock() = 0;
 };
 
 class SharedMemory {
@@ -29,6 +33,11 @@ class SharedMemory {
   // Opens an existing block only. Null when there is none or it is smaller
   // than size.
   virtual std::unique_ptr<SharedBlock> openExisting(const char* name, std::size_t size) = 0;
+  // Opens the block only while some view holds its owner lock. Null when
+  // there is none, nobody holds it or it is smaller than size (*refused
+  // false), or when the block is there but may not be opened (*refused true).
+  virtual std::unique_ptr<SharedBlock> openOwned(const char* name, std::size_t size,
+                                                 bool* refused) = 0;
   // Removes the name, so the next createOrOpen makes a new block. Mappings
   // still open keep working. (On Windows the name goes with its last handle.)
   virtual void removeName(const char* name) = 0;

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,14 +15,35 @@
 namespace orvik {
 namespace {
 
+// The owner lock is an exclusive flock on the block's open file, held while
+// the view lives; the kernel drops it when its process ends, however it
+// ends. shm_open's descriptors are close-on-exec, so a program the owner
+// starts cannot keep it alive.
+constexpr int kLockAttempts = 400;
+constexpr auto kLockRetryPause = std::chrono::milliseconds(5);
+
 class PosixBlock final : public SharedBlock {
  public:
-  PosixBlock(void* data, std::size_t size) : data_(data), size_(size) {}
-  ~PosixBlock() override { munmap(data_, size_); }
+  PosixBlock(int fd, void* data, std::size_t size) : fd_(fd), data_(data), size_(size) {}
+  ~PosixBlock() override {
+    munmap(data_, size_);
+    close(fd_);
+  }
   void* data() override { return data_; }
   std::size_t size() const override { return size_; }
 
+  // An opener's probe holds a shared lock for a moment; wait it out.
+  bool holdOwnerLock() override {
+    for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+      if (flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
+      if (errno != EWOULDBLOCK && errno != EINTR) return false;
+      std::this_thread::sleep_for(kLockRetryPause);
+    }
+    return false;
+  }
+
  private:
+  int fd_;
   void* data_;
   std::size_t size_;
 };
@@ -32,11 +54,14 @@ class PosixBlock final : public SharedBlock {
 constexpr int kOpenAttempts = 40;
 constexpr auto kOpenRetryPause = std::chrono::milliseconds(5);
 
+// Takes over fd: the block keeps it for its owner lock.
 std::unique_ptr<SharedBlock> mapWhole(int fd, std::size_t size) {
   void* data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  close(fd);  // the mapping keeps the object alive
-  if (data == MAP_FAILED) return nullptr;
-  return std::make_unique<PosixBlock>(data, size);
+  if (data == MAP_FAILED) {
+    close(fd);
+    return nullptr;
+  }
+  return std::make_unique<PosixBlock>(fd, data, size);
 }
 
 // The record is writable by its owner and one group only: whoever can write
@@ -75,6 +100,34 @@ class PosixSharedMemory final : public SharedMemory {
     return openSized(std::string("/") + name, size, &unready);
   }
 
+  std::unique_ptr<SharedBlock> openOwned(const char* name, std::size_t size,
+                                         bool* refused) override {
+    *refused = false;
+    const int fd = shm_open((std::string("/") + name).c_str(), O_RDWR, 0);
+    if (fd < 0) {
+      *refused = errno != ENOENT;
+      return nullptr;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || static_cast<std::size_t>(info.st_size) < size) {
+      close(fd);
+      return nullptr;
+    }
+    // A shared lock granted means no owner holds the exclusive one. It is
+    // given back at once, so an owner starting now gets its lock.
+    if (flock(fd, LOCK_SH | LOCK_NB) == 0) {
+      flock(fd, LOCK_UN);
+      close(fd);
+      return nullptr;
+    }
+    if (errno != EWOULDBLOCK) {
+      *refused = true;
+      close(fd);
+      return nullptr;
+    }
+    return mapWhole(fd, size);
+  }
+
   void removeName(const char* name) override { shm_unlink((std::string("/") + name).c_str()); }
 
   void setAccessGroup(const std::string& group) { group_ = group; }
@@ -98,7 +151,7 @@ class PosixSharedMemory final : public SharedMemory {
       *unready = errno == ENOENT;
       return nullptr;
     }
-    struct stat info{};
+    struct stat info {};
     const bool stated = fstat(fd, &info) == 0;
     if (!stated || static_cast<std::size_t>(info.st_size) < size) {
       *unready = stated;

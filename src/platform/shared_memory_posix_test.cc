@@ -1,11 +1,12 @@
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -68,6 +69,34 @@ TEST_P(SharedMemoryContract, RemovedNameMakesTheNextCreateFresh) {
   EXPECT_EQ(static_cast<char*>(block->data())[0], 'x');  // the old view still works
 }
 
+TEST_P(SharedMemoryContract, OpenOwnedFindsOnlyABlockWhoseOwnerHoldsIt) {
+  bool refused = true;
+  EXPECT_FALSE(memory_->openOwned(name_.c_str(), 64, &refused));
+  EXPECT_FALSE(refused) << "no block is absent, not refused";
+
+  bool existed = false;
+  auto owner = memory_->createOrOpen(name_.c_str(), 64, &existed);
+  ASSERT_TRUE(owner);
+  static_cast<char*>(owner->data())[3] = 'o';
+  EXPECT_FALSE(memory_->openOwned(name_.c_str(), 64, &refused)) << "not held yet";
+  EXPECT_FALSE(refused);
+
+  ASSERT_TRUE(owner->holdOwnerLock());
+  auto opened = memory_->openOwned(name_.c_str(), 64, &refused);
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(static_cast<char*>(opened->data())[3], 'o');
+  EXPECT_FALSE(memory_->openOwned(name_.c_str(), 65, &refused)) << "smaller than asked";
+  // Openers do not disturb the owner, nor one another.
+  auto second = memory_->openOwned(name_.c_str(), 64, &refused);
+  EXPECT_TRUE(second);
+
+  owner.reset();  // the owner's view goes, the name and the other views stay
+  EXPECT_FALSE(memory_->openOwned(name_.c_str(), 64, &refused));
+  EXPECT_FALSE(refused);
+  EXPECT_TRUE(memory_->openExisting(name_.c_str(), 64));
+  EXPECT_EQ(static_cast<char*>(opened->data())[3], 'o');
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, SharedMemoryContract, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Posix" : "Fake"; });
 
@@ -78,10 +107,49 @@ TEST(PosixSharedMemory, BlockIsReadableAndWritableByOwnerAndGroupOnly) {
   auto block = posixSharedMemory().createOrOpen(name.c_str(), 64, &existed);
   ::umask(old);
   ASSERT_TRUE(block);
-  struct stat info{};
+  struct stat info {};
   ASSERT_EQ(::stat(("/dev/shm/" + name).c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0660u);
   EXPECT_EQ(info.st_size, 64);
+  posixSharedMemory().removeName(name.c_str());
+}
+
+// A service killed outright leaves its block behind; the lock goes with
+// the process.
+TEST(PosixSharedMemory, OwnerLockEndsWithAKilledOwner) {
+  const std::string name = "orvik_owner_" + std::to_string(::getpid());
+  posixSharedMemory().removeName(name.c_str());
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    bool existed = false;
+    auto block = posixSharedMemory().createOrOpen(name.c_str(), 4096, &existed);
+    const char ok = block && block->holdOwnerLock() ? 'y' : 'n';
+    if (::write(ready[1], &ok, 1) != 1) ::_exit(1);
+    ::pause();
+    ::_exit(0);
+  }
+  ::close(ready[1]);
+  char ok = 0;
+  ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+  ::close(ready[0]);
+  EXPECT_EQ(ok, 'y');
+  bool refused = true;
+  EXPECT_TRUE(posixSharedMemory().openOwned(name.c_str(), 4096, &refused));
+
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_FALSE(posixSharedMemory().openOwned(name.c_str(), 4096, &refused));
+  EXPECT_FALSE(refused);
+  // A service starting over the stale block opens it and takes the lock.
+  bool existed = false;
+  auto next = posixSharedMemory().createOrOpen(name.c_str(), 4096, &existed);
+  ASSERT_TRUE(next);
+  EXPECT_TRUE(existed);
+  EXPECT_TRUE(next->holdOwnerLock());
+  EXPECT_TRUE(posixSharedMemory().openOwned(name.c_str(), 4096, &refused));
   posixSharedMemory().removeName(name.c_str());
 }
 

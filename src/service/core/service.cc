@@ -77,7 +77,9 @@ int Service::serviceStart(const std::string& programFilePath) {
 
 int Service::setUpRecord() {
   mapping_ = RecordMapping::createOrOpen(*platform_.sharedMemory);
-  if (!mapping_) return 0;
+  // Held until the process ends: the pages take a record nobody holds for
+  // one a killed service left behind, not for live values.
+  if (!mapping_ || !mapping_->holdOwnerLock()) return 0;
   startupFiles_ = startupFilesIn(programDirectory_);
   settings_ = std::make_unique<SettingsFile>(record(), platform_, startupFiles_.configPath);
   initialiseRecord(record(), platform_, processCatalogue(), startupFiles_, *settings_);

@@ -29,6 +29,10 @@ class NameRemovalWitness final : public SharedMemory {
   std::unique_ptr<SharedBlock> openExisting(const char* name, std::size_t size) override {
     return memory_.openExisting(name, size);
   }
+  std::unique_ptr<SharedBlock> openOwned(const char* name, std::size_t size,
+                                         bool* refused) override {
+    return memory_.openOwned(name, size, refused);
+  }
   void removeName(const char* name) override {
     portTakenAtRemoval = sockets_.openUdp()->bind({kLoopbackIpv4, kControlPort}) != 0;
     memory_.removeName(name);

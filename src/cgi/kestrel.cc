@@ -1,0 +1,66 @@
+#include "cgi/kestrel.h"
+
+#include "cgi/page_frame.h"
+#include "cgi/pages.h"
+#include "shared/record_mapping.h"
+
+namespace orvik {
+namespace {
+
+using PageHandler = void (*)(PageContext&);
+
+struct PageEntry {
+  int page;
+  PageHandler first;
+  PageHandler second;  // page 99 shows two pages' content
+};
+
+// The pages built so far; every other number shows an empty body, as an
+// unknown number does.
+constexpr PageEntry kPages[] = {
+    {0, testPage, nullptr},
+    {11, identificationPage, nullptr},
+    {12, configurationPage, nullptr},
+    {13, measuredPage, nullptr},
+    {41, eventLogPage, nullptr},
+    {42, dataLogPage, nullptr},
+    {44, logSettingsPage, nullptr},
+    {99, testPage, nullptr},  // then page 199's content, still to come
+};
+
+void dispatch(PageContext& context) {
+  for (const PageEntry& entry : kPages) {
+    if (entry.page != context.request.page) continue;
+    entry.first(context);
+    if (entry.second != nullptr) entry.second(context);
+    return;
+  }
+}
+
+}  // namespace
+
+int runKestrel(const KestrelRun& run, std::string* response) {
+  PageWriter out;
+  std::unique_ptr<RecordMapping> mapping = RecordMapping::openLiveOrFresh(run.memory);
+  if (!mapping) {
+    writeEnvelopeHead(out);
+    out.write("Can't found share memory\n");
+    writeEnvelopeEnd(out);
+    *response = out.text();
+    return 0;
+  }
+  Request request;
+  if (!readRequest(run.variable, run.readBody, &request)) {
+    response->clear();
+    return 1;
+  }
+  writeEnvelopeHead(out);
+  DatagramSender sender(run.sockets, [&out](const char* line) { out.write(line); });
+  PageContext context{mapping->record(), request, out, sender, run.serviceFolder};
+  dispatch(context);
+  writeEnvelopeEnd(out);
+  *response = out.text();
+  return 0;
+}
+
+}  // namespace orvik
