@@ -66,6 +66,34 @@ std::unique_ptr<SharedBlock> FakeSharedMemory::openOwned(const char* name, std::
   return std::make_unique<FakeBlock>(it->second, size);
 }
 
+// Read-only only by contract: the view shares the writable bytes.
+std::unique_ptr<SharedBlock> FakeSharedMemory::openOwnedForReading(const char* name,
+                                                                   std::size_t size, Look* look,
+                                                                   std::size_t* foundSize) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  *foundSize = 0;
+  const auto it = blocks_.find(name);
+  if (it == blocks_.end()) {
+    *look = Look::kAbsent;
+    return nullptr;
+  }
+  if (refuseOpen) {
+    *look = Look::kRefused;
+    return nullptr;
+  }
+  *foundSize = it->second->bytes.size();
+  if (*foundSize != size) {
+    *look = *foundSize == 0 ? Look::kNotOwned : Look::kWrongSize;
+    return nullptr;
+  }
+  if (std::atomic_ref<int>(it->second->owners).load() == 0) {
+    *look = Look::kNotOwned;
+    return nullptr;
+  }
+  *look = Look::kOpened;
+  return std::make_unique<FakeBlock>(it->second, size);
+}
+
 void FakeSharedMemory::removeName(const char* name) {
   std::lock_guard<std::mutex> lock(mutex_);
   blocks_.erase(name);
