@@ -11,3 +11,17 @@ if ((${#missing[@]})); then
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
+
+# promtool, Prometheus's checker of the metrics text format, for the
+# end-to-end test of `orvik metrics`. Only that program is taken from the
+# prometheus package: installing the package would also start a Prometheus
+# server on this machine.
+if ! command -v promtool >/dev/null; then
+  echo "Installing promtool from the prometheus package"
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  (cd "$work" && apt-get download -qq prometheus 2>/dev/null) ||
+    { apt-get update -qq && (cd "$work" && apt-get download -qq prometheus); }
+  dpkg-deb -x "$work"/prometheus_*.deb "$work/root"
+  install -m 0755 "$work/root/usr/bin/promtool" /usr/local/bin/promtool
+fi
