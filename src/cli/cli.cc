@@ -57,8 +57,8 @@ std::string logPath(const CliOptions& options, CliEnvironment& env, bool events,
   std::string ignored;
   int exitStatus = 0;
   if (const auto live = LiveRecord::open(env.memory, &ignored, &exitStatus)) {
-    const std::string serviceLog = cleanText(
-        readText(events ? live->record().eventLogPath : live->record().dataLogPath));
+    const std::string serviceLog =
+        cleanText(readText(events ? live->record().eventLogPath : live->record().dataLogPath));
     if (!serviceLog.empty() && serviceLog != path) {
       *hint = " (the service logs to " + serviceLog + "; see --dir)";
     }

@@ -11,9 +11,9 @@ struct CommandName {
 };
 
 constexpr CommandName kCommands[] = {
-    {"status", CliCommand::kStatus},     {"events", CliCommand::kEvents},
-    {"data", CliCommand::kData},         {"test", CliCommand::kTest},
-    {"outlet", CliCommand::kOutlet},     {"shutdown-cancel", CliCommand::kShutdownCancel},
+    {"status", CliCommand::kStatus},   {"events", CliCommand::kEvents},
+    {"data", CliCommand::kData},       {"test", CliCommand::kTest},
+    {"outlet", CliCommand::kOutlet},   {"shutdown-cancel", CliCommand::kShutdownCancel},
     {"metrics", CliCommand::kMetrics},
 };
 

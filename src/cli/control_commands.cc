@@ -32,9 +32,8 @@ bool flag(const StatusRecord& record, int bit) {
 }
 
 int send(CliEnvironment& env, uint32_t command, int32_t argument) {
-  DatagramSender sender(env.sockets, [&env](const char* line) {
-    env.err(std::string("orvik: ") + line);
-  });
+  DatagramSender sender(env.sockets,
+                        [&env](const char* line) { env.err(std::string("orvik: ") + line); });
   if (sender.sendDatagram(nullptr, kControlPort, command, argument, nullptr) != 0) {
     env.err("orvik: the command could not be sent to the service\n");
     return kExitError;
@@ -66,7 +65,8 @@ int outlet(const CliOptions& options, const StatusRecord& record, CliEnvironment
   const int count = reported < 0 ? 0 : reported > kOutletCount ? kOutletCount : reported;
   if (options.outlet > count) {
     env.err("orvik: outlet " + std::to_string(options.outlet) + ": the UPS reports " +
-            std::to_string(count) + (count == 1 ? " switchable outlet\n" : " switchable outlets\n"));
+            std::to_string(count) +
+            (count == 1 ? " switchable outlet\n" : " switchable outlets\n"));
     return kExitError;
   }
   const int index = options.outlet - 1;

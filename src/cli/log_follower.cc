@@ -61,7 +61,8 @@ bool LogFollower::start(std::vector<std::string>* lines, std::string* error) {
     return false;
   }
   *lines = takeLines(bytes, 0);
-  offset_ = static_cast<int64_t>(bytes.rfind('\n') == std::string::npos ? 0 : bytes.rfind('\n') + 1);
+  offset_ =
+      static_cast<int64_t>(bytes.rfind('\n') == std::string::npos ? 0 : bytes.rfind('\n') + 1);
   return true;
 }
 

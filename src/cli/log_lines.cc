@@ -31,8 +31,8 @@ int numberAt(std::string_view text, std::size_t at, std::size_t count) {
 }
 
 // "MM/DD/YYYY" and "hh:mm:ss" at the given places, checked for ranges.
-bool readDateTime(std::string_view line, std::size_t dateAt, std::size_t timeAt,
-                  std::string* date, std::string* time) {
+bool readDateTime(std::string_view line, std::size_t dateAt, std::size_t timeAt, std::string* date,
+                  std::string* time) {
   if (!digitsAt(line, dateAt, 2) || line[dateAt + 2] != '/' || !digitsAt(line, dateAt + 3, 2) ||
       line[dateAt + 5] != '/' || !digitsAt(line, dateAt + 6, 4)) {
     return false;
@@ -136,7 +136,8 @@ std::optional<DataLine> parseDataLine(std::string_view line) {
   std::vector<std::string_view> fields;
   for (std::size_t start = 0;;) {
     const std::size_t comma = line.find(',', start);
-    fields.push_back(line.substr(start, comma == std::string_view::npos ? line.npos : comma - start));
+    fields.push_back(
+        line.substr(start, comma == std::string_view::npos ? line.npos : comma - start));
     if (comma == std::string_view::npos) break;
     start = comma + 1;
   }
@@ -172,17 +173,16 @@ std::optional<DataLine> parseDataLine(std::string_view line) {
 
 std::string dataHeader() {
   char line[96];
-  std::snprintf(line, sizeof line, "%-10s %-8s %5s %5s %6s %6s %6s %5s %5s  %-10s", "Date", "Time",
+  std::snprintf(line, sizeof line, "%-10s %-8s %5s %5s %6s %6s %6s %5s %5s  %s", "Date", "Time",
                 "Vin", "Vout", "Vbat", "Fin", "Fout", "Load", "Temp", "Alarms");
   return line;
 }
 
 std::string formatDataLine(const DataLine& d) {
   char line[128];
-  std::snprintf(line, sizeof line, "%-10s %-8s %5s %5s %6s %6s %6s %5s %5s  0x%08x",
-                d.date.c_str(), d.time.c_str(), cell(d.vin, false).c_str(),
-                cell(d.vout, false).c_str(), cell(d.vbat, true).c_str(),
-                cell(d.fin, true).c_str(), cell(d.fout, true).c_str(),
+  std::snprintf(line, sizeof line, "%-10s %-8s %5s %5s %6s %6s %6s %5s %5s  0x%08x", d.date.c_str(),
+                d.time.c_str(), cell(d.vin, false).c_str(), cell(d.vout, false).c_str(),
+                cell(d.vbat, true).c_str(), cell(d.fin, true).c_str(), cell(d.fout, true).c_str(),
                 cell(d.load, false).c_str(), cell(d.temp, false).c_str(), d.flags);
   return line;
 }

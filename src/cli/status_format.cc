@@ -85,8 +85,8 @@ std::string localDateTime(Clock& clock, int64_t calendarSeconds) {
   LocalTime t;
   if (!clock.toLocalTime(calendarSeconds, &t)) return std::to_string(calendarSeconds);
   char text[40];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                t.hour, t.minute, t.second);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
   return text;
 }
 
@@ -134,7 +134,7 @@ std::string statusText(const StatusSnapshot& s, Clock& clock) {
   addValue(output, s.outputVoltage, "%.0f V");
   addValue(output, s.outputFrequency, "%.1f Hz");
   addValue(output, s.outputLoad, "load %.0f %%");
-  addValue(battery, s.batteryCharge, "%.0f %%");
+  addValue(battery, s.batteryCharge, "charge %.0f %%");
   addValue(battery, s.batteryMinutes, "%.0f min left");
   addValue(battery, s.batteryVoltage, "%.1f V");
   addValue(battery, s.batteryTemperature, "%.0f C");

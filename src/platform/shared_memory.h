@@ -46,8 +46,7 @@ class SharedMemory {
   // of size 0, as one is for a moment while its creator sets it up, is
   // kNotOwned. Null unless *look is kOpened.
   virtual std::unique_ptr<SharedBlock> openOwnedForReading(const char* name, std::size_t size,
-                                                           Look* look,
-                                                           std::size_t* foundSize) = 0;
+                                                           Look* look, std::size_t* foundSize) = 0;
   // Removes the name, so the next createOrOpen makes a new block. Mappings
   // still open keep working. (On Windows the name goes with its last handle.)
   virtual void removeName(const char* name) = 0;

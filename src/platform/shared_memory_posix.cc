@@ -56,7 +56,8 @@ constexpr auto kOpenRetryPause = std::chrono::milliseconds(5);
 
 // Takes over fd: the block keeps it for its owner lock.
 std::unique_ptr<SharedBlock> mapWhole(int fd, std::size_t size, bool writable = true) {
-  void* data = mmap(nullptr, size, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, fd, 0);
+  void* data =
+      mmap(nullptr, size, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, fd, 0);
   if (data == MAP_FAILED) {
     close(fd);
     return nullptr;

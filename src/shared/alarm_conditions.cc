@@ -33,8 +33,7 @@ constexpr std::array<AlarmCondition, 26> kConditions = {{
      "Communication established"},
     {20, "awaiting_power", "awaiting power", "Awaiting power", "Input power returned"},
     {21, "shutdown_pending", "shutdown pending", "Shutdown pending", "Shutdown no longer pending"},
-    {22, "shutdown_imminent", "shutdown imminent", "Shutdown imminent",
-     "Shutdown request cleared"},
+    {22, "shutdown_imminent", "shutdown imminent", "Shutdown imminent", "Shutdown request cleared"},
     {23, "test_in_progress", "test in progress", "Test in progress", "Test completed"},
     {24, "service_running", "service running", "Service started", "Service stopped"},
     {25, "shutdown_started", "shutdown started", "Shutdown started", "Shutdown completed"},
@@ -51,7 +50,8 @@ const AlarmCondition* alarmCondition(int bit) {
 
 std::string eventName(int eventNumber) {
   const bool recovery = eventNumber >= 100;
-  if (const AlarmCondition* condition = alarmCondition(recovery ? eventNumber - 100 : eventNumber)) {
+  if (const AlarmCondition* condition =
+          alarmCondition(recovery ? eventNumber - 100 : eventNumber)) {
     return recovery ? condition->recovery : condition->occurrence;
   }
   return "Event " + std::to_string(eventNumber);

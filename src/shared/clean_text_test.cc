@@ -16,13 +16,15 @@ TEST(CleanText, KeepsUtf8ReadsOtherBytesAsLatin1AndDropsControls) {
   const Case cases[] = {
       {"Plain UPS 1.0", "Plain UPS 1.0"},
       {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x94\x8B", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x94\x8B"},
-      {"caf\xE9", "caf\xC3\xA9"},                        // Latin-1
-      {"\x1B]0;title\x07ok\x7F", "]0;titleok"},          // the controls go, the rest stays
-      {"a\xC2\x9B" "b", "ab"},                           // an encoded C1 control
-      {"\x80\x9F", "??"},                                // no character of either code
-      {"\xE2\x82", "\xC3\xA2?"},                         // a sequence cut short
-      {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0?"},              // a surrogate is no character
-      {"\xC0\xAF", "\xC3\x80\xC2\xAF"},                    // nor an overlong form
+      {"caf\xE9", "caf\xC3\xA9"},                // Latin-1
+      {"\x1B]0;title\x07ok\x7F", "]0;titleok"},  // the controls go, the rest stays
+      {"a\xC2\x9B"
+       "b",
+       "ab"},                                 // an encoded C1 control
+      {"\x80\x9F", "??"},                     // no character of either code
+      {"\xE2\x82", "\xC3\xA2?"},              // a sequence cut short
+      {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0?"},  // a surrogate is no character
+      {"\xC0\xAF", "\xC3\x80\xC2\xAF"},       // nor an overlong form
   };
   for (const Case& c : cases) EXPECT_EQ(cleanText(c.in), c.out) << c.in;
 }

@@ -50,9 +50,10 @@ TEST(MetricsText, IdentityLabelsAreEscapedValidUtf8) {
   setText(r->model, "A\"B\\C\xE9\x1B[2J\n\x85");
   setText(r->manufacturer, "");
   const std::string text = metricsText(r.get());
-  EXPECT_TRUE(has(text,
-                  "orvik_ups_info{manufacturer=\"\",model=\"A\\\"B\\\\C\xC3\xA9[2J?\",firmware=\"\","
-                  "serial_number=\"\",name=\"UPS\"} 1"))
+  EXPECT_TRUE(
+      has(text,
+          "orvik_ups_info{manufacturer=\"\",model=\"A\\\"B\\\\C\xC3\xA9[2J?\",firmware=\"\","
+          "serial_number=\"\",name=\"UPS\"} 1"))
       << text;
 }
 

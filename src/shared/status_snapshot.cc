@@ -14,9 +14,13 @@ std::optional<double> value(const int16_t& field, double scale = 1.0) {
   return raw * scale;
 }
 
+// UPS replies pad their texts with blanks.
 template <std::size_t N>
 std::string text(const char (&field)[N]) {
-  return cleanText(readText(field));
+  const std::string clean = cleanText(readText(field));
+  const std::size_t first = clean.find_first_not_of(' ');
+  if (first == std::string::npos) return std::string();
+  return clean.substr(first, clean.find_last_not_of(' ') + 1 - first);
 }
 
 // NUL somewhere inside: what every writer of a text field leaves.
@@ -73,8 +77,8 @@ StatusSnapshot takeSnapshot(const StatusRecord& r) {
 }
 
 const char* testResultName(int code) {
-  static const char* const kNames[] = {"passed", "warning", "error", "aborted", "in progress",
-                                       "none"};
+  static const char* const kNames[] = {"passed",  "warning",     "error",
+                                       "aborted", "in progress", "none"};
   return code >= 1 && code <= 6 ? kNames[code - 1] : "unknown";
 }
 

@@ -19,7 +19,7 @@ enum class LinkState {
 };
 
 struct StatusSnapshot {
-  bool serviceRunning = false;  // bit 24; the service clears it when it stops
+  bool serviceRunning = false;   // bit 24; the service clears it when it stops
   int64_t serviceStartTime = 0;  // seconds since 1970
   std::string hostName;
   std::string manufacturer;
@@ -30,15 +30,15 @@ struct StatusSnapshot {
   std::string attachedDevices;
   LinkState link = LinkState::kWaiting;
 
-  std::optional<double> inputVoltage;      // V, line 1
-  std::optional<double> inputFrequency;    // Hz
-  std::optional<double> outputVoltage;     // V, line 1
-  std::optional<double> outputFrequency;   // Hz
-  std::optional<double> outputLoad;        // percent of rated load, line 1
-  std::optional<double> batteryVoltage;    // V
+  std::optional<double> inputVoltage;        // V, line 1
+  std::optional<double> inputFrequency;      // Hz
+  std::optional<double> outputVoltage;       // V, line 1
+  std::optional<double> outputFrequency;     // Hz
+  std::optional<double> outputLoad;          // percent of rated load, line 1
+  std::optional<double> batteryVoltage;      // V
   std::optional<double> batteryTemperature;  // degrees Celsius
-  std::optional<double> batteryCharge;     // percent
-  std::optional<double> batteryMinutes;    // estimated run time left
+  std::optional<double> batteryCharge;       // percent
+  std::optional<double> batteryMinutes;      // estimated run time left
   int secondsOnBattery = 0;
   int inputLineBads = 0;
 
