@@ -6,9 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-TARGETS="upskeeper upssim" scripts/build.sh
+TARGETS="upskeeper upssim orvik" scripts/build.sh
 mkdir -p run
-cp build/src/service/core/upskeeper run/
+cp build/src/service/core/upskeeper build/src/cli/orvik run/
 cp -r data/. run/ 2>/dev/null || true
 
 upssim=build/tools/upssim/upssim
@@ -33,6 +33,7 @@ echo "COM1=$link" >run/platform.ini
 
 echo "upskeeper is running in $(pwd)/run; the status record is /dev/shm/OrvikMappingObject."
 echo "Drive the simulated UPS with: $upssim ctl --socket run/upssim.ctl power fail"
+echo "See what the service sees with: run/orvik status (run/orvik --help lists more)"
 # In the background so that Ctrl-C and SIGTERM reach the trap, which passes
 # them on as the service's stop signal.
 run/upskeeper &

@@ -35,7 +35,7 @@ bool LogFollower::readFrom(int64_t offset, std::string* bytes, int64_t* size) {
   char buffer[65536];
   std::size_t got = 0;
   while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes->append(buffer, got);
-  return true;
+  return std::ferror(file.get()) == 0;  // a folder opens, and fails here
 }
 
 std::vector<std::string> LogFollower::takeLines(const std::string& bytes, std::size_t from) {

@@ -75,6 +75,16 @@ TEST_F(LogFollowerTest, MissingLogIsAnErrorAndThenFollowedOnceItAppears) {
   EXPECT_EQ(follower.look(), (Lines{"024 started again"}));
 }
 
+TEST_F(LogFollowerTest, FolderInPlaceOfTheLogIsAnError) {
+  std::filesystem::create_directory(path_);
+  LogFollower follower(path_.string());
+  Lines lines;
+  std::string error;
+  EXPECT_FALSE(follower.start(&lines, &error));
+  EXPECT_FALSE(follower.missing());
+  EXPECT_EQ(error, "Is a directory");
+}
+
 TEST(LastLines, KeepsTheNewestOrAll) {
   const Lines lines{"a", "b", "c"};
   EXPECT_EQ(lastLines(lines, 2), (Lines{"b", "c"}));

@@ -241,6 +241,8 @@ def follow_prints_a_logged_line_within_a_second_and_survives_a_cut():
                          3, interval=0.005)
         check(shown, f"the 001 line was not shown: {follower.lines[shown_before:]}")
         check(shown[0] - logged_at <= 1.0, f"shown {shown[0] - logged_at:.2f} s after it was logged")
+        print(f"the 001 line was shown {(shown[0] - logged_at) * 1000:.0f} ms after it was logged",
+              flush=True)
         line = [l for _, l in follower.lines if " 001  " in l][-1]
         check(line.endswith("  001  Power failure"), f"shown as {line!r}")
 
