@@ -85,12 +85,5 @@ TEST_F(LogFollowerTest, FolderInPlaceOfTheLogIsAnError) {
   EXPECT_EQ(error, "Is a directory");
 }
 
-TEST(LastLines, KeepsTheNewestOrAll) {
-  const Lines lines{"a", "b", "c"};
-  EXPECT_EQ(lastLines(lines, 2), (Lines{"b", "c"}));
-  EXPECT_EQ(lastLines(lines, 5), lines);
-  EXPECT_EQ(lastLines(lines, 0), lines);
-}
-
 }  // namespace
 }  // namespace orvik

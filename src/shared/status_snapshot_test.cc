@@ -48,15 +48,5 @@ TEST(StatusSnapshot, LinkIsWaitingUntilSomethingIsDecodedAndLostWithBit19) {
   EXPECT_EQ(takeSnapshot(*fresh).link, LinkState::kWaiting);
 }
 
-TEST(StatusSnapshot, PowerFailCountdownOnlyWhenThePowerFailureShutsDown) {
-  auto r = serviceRecord();
-  r->powerFailCountdown = 90;
-  EXPECT_FALSE(takeSnapshot(*r).powerFailCountdown) << "mains present";
-  setFlagBit(r->alarmFlags, 1, true);
-  EXPECT_FALSE(takeSnapshot(*r).powerFailCountdown) << "shutdown of event 1 off";
-  r->eventActionsEven[1].shutEnable = 1;
-  EXPECT_EQ(takeSnapshot(*r).powerFailCountdown, 90);
-}
-
 }  // namespace
 }  // namespace orvik
