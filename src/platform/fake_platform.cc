@@ -71,26 +71,15 @@ std::unique_ptr<SharedBlock> FakeSharedMemory::openOwnedForReading(const char* n
                                                                    std::size_t size, Look* look,
                                                                    std::size_t* foundSize) {
   std::lock_guard<std::mutex> lock(mutex_);
-  *foundSize = 0;
   const auto it = blocks_.find(name);
-  if (it == blocks_.end()) {
-    *look = Look::kAbsent;
-    return nullptr;
-  }
-  if (refuseOpen) {
-    *look = Look::kRefused;
-    return nullptr;
-  }
-  *foundSize = it->second->bytes.size();
-  if (*foundSize != size) {
-    *look = *foundSize == 0 ? Look::kNotOwned : Look::kWrongSize;
-    return nullptr;
-  }
-  if (std::atomic_ref<int>(it->second->owners).load() == 0) {
-    *look = Look::kNotOwned;
-    return nullptr;
-  }
-  *look = Look::kOpened;
+  *foundSize = it == blocks_.end() ? 0 : it->second->bytes.size();
+  *look = it == blocks_.end()                     ? Look::kAbsent
+          : refuseOpen                            ? Look::kRefused
+          : *foundSize != size && *foundSize != 0 ? Look::kWrongSize
+          : *foundSize == 0 || std::atomic_ref<int>(it->second->owners).load() == 0
+              ? Look::kNotOwned
+              : Look::kOpened;
+  if (*look != Look::kOpened) return nullptr;
   return std::make_unique<FakeBlock>(it->second, size);
 }
 
