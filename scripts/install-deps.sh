@@ -28,3 +28,17 @@ if [[ ! -d "$browser_tests/node_modules/playwright-core" ]]; then
   echo "Installing the browser tests' npm packages"
   (cd "$browser_tests" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund >/dev/null)
 fi
+
+# promtool, Prometheus's checker of the metrics text format, for the
+# end-to-end test of `orvik metrics`. Only that program is taken from the
+# prometheus package: installing the package would also start a Prometheus
+# server on this machine.
+if ! command -v promtool >/dev/null; then
+  echo "Installing promtool from the prometheus package"
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  (cd "$work" && apt-get download -qq prometheus 2>/dev/null) ||
+    { apt-get update -qq && (cd "$work" && apt-get download -qq prometheus); }
+  dpkg-deb -x "$work"/prometheus_*.deb "$work/root"
+  install -m 0755 "$work/root/usr/bin/promtool" /usr/local/bin/promtool
+fi

@@ -8,9 +8,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-TARGETS="upskeeper upssim modemsim kestrel" scripts/build.sh
+TARGETS="upskeeper upssim modemsim kestrel orvik" scripts/build.sh
 mkdir -p run run/cgi-bin
-cp build/src/service/core/upskeeper run/
+cp build/src/service/core/upskeeper build/src/cli/orvik run/
 cp build/src/cgi/kestrel run/cgi-bin/
 cp -r data/. run/ 2>/dev/null || true
 
@@ -56,6 +56,7 @@ chmod 755 run/power-recorder
 
 echo "upskeeper is running in $(pwd)/run; the status record is /dev/shm/OrvikMappingObject."
 echo "Drive the simulated UPS with: $upssim ctl --socket run/upssim.ctl power fail"
+echo "See what the service sees with: run/orvik status (run/orvik --help lists more)"
 echo "Pages (when an event's page is enabled) show in run/modemsim.log."
 echo "A shutdown ends with \"power off requested\" in run/power-requests.log, never in a power-off."
 # In the background so that Ctrl-C and SIGTERM reach the trap, which passes

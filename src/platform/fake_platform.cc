@@ -66,6 +66,23 @@ std::unique_ptr<SharedBlock> FakeSharedMemory::openOwned(const char* name, std::
   return std::make_unique<FakeBlock>(it->second, size);
 }
 
+// Read-only only by contract: the view shares the writable bytes.
+std::unique_ptr<SharedBlock> FakeSharedMemory::openOwnedForReading(const char* name,
+                                                                   std::size_t size, Look* look,
+                                                                   std::size_t* foundSize) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = blocks_.find(name);
+  *foundSize = it == blocks_.end() ? 0 : it->second->bytes.size();
+  *look = it == blocks_.end()                     ? Look::kAbsent
+          : refuseOpen                            ? Look::kRefused
+          : *foundSize != size && *foundSize != 0 ? Look::kWrongSize
+          : *foundSize == 0 || std::atomic_ref<int>(it->second->owners).load() == 0
+              ? Look::kNotOwned
+              : Look::kOpened;
+  if (*look != Look::kOpened) return nullptr;
+  return std::make_unique<FakeBlock>(it->second, size);
+}
+
 void FakeSharedMemory::removeName(const char* name) {
   std::lock_guard<std::mutex> lock(mutex_);
   blocks_.erase(name);

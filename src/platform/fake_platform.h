@@ -25,6 +25,8 @@ class FakeSharedMemory final : public SharedMemory {
   std::unique_ptr<SharedBlock> openExisting(const char* name, std::size_t size) override;
   std::unique_ptr<SharedBlock> openOwned(const char* name, std::size_t size,
                                          bool* refused) override;
+  std::unique_ptr<SharedBlock> openOwnedForReading(const char* name, std::size_t size, Look* look,
+                                                   std::size_t* foundSize) override;
   void removeName(const char* name) override;
 
   bool failCreate = false;  // every createOrOpen fails

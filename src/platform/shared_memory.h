@@ -38,6 +38,15 @@ class SharedMemory {
   // false), or when the block is there but may not be opened (*refused true).
   virtual std::unique_ptr<SharedBlock> openOwned(const char* name, std::size_t size,
                                                  bool* refused) = 0;
+  // What openOwnedForReading found.
+  enum class Look { kOpened, kAbsent, kNotOwned, kWrongSize, kRefused };
+  // For programs that only look at a live block: a read-only view (writing
+  // through data() faults) while some view holds the owner lock. kWrongSize
+  // when the block's size is not exactly size (*foundSize tells it); a block
+  // of size 0, as one is for a moment while its creator sets it up, is
+  // kNotOwned. Null unless *look is kOpened.
+  virtual std::unique_ptr<SharedBlock> openOwnedForReading(const char* name, std::size_t size,
+                                                           Look* look, std::size_t* foundSize) = 0;
   // Removes the name, so the next createOrOpen makes a new block. Mappings
   // still open keep working. (On Windows the name goes with its last handle.)
   virtual void removeName(const char* name) = 0;

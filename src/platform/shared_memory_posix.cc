@@ -55,8 +55,9 @@ constexpr int kOpenAttempts = 40;
 constexpr auto kOpenRetryPause = std::chrono::milliseconds(5);
 
 // Takes over fd: the block keeps it for its owner lock.
-std::unique_ptr<SharedBlock> mapWhole(int fd, std::size_t size) {
-  void* data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+std::unique_ptr<SharedBlock> mapWhole(int fd, std::size_t size, bool writable = true) {
+  void* data =
+      mmap(nullptr, size, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, fd, 0);
   if (data == MAP_FAILED) {
     close(fd);
     return nullptr;
@@ -126,6 +127,43 @@ class PosixSharedMemory final : public SharedMemory {
       return nullptr;
     }
     return mapWhole(fd, size);
+  }
+
+  std::unique_ptr<SharedBlock> openOwnedForReading(const char* name, std::size_t size, Look* look,
+                                                   std::size_t* foundSize) override {
+    *foundSize = 0;
+    const int fd = shm_open((std::string("/") + name).c_str(), O_RDONLY, 0);
+    if (fd < 0) {
+      *look = errno == ENOENT ? Look::kAbsent : Look::kRefused;
+      return nullptr;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0) {
+      *look = Look::kRefused;
+      close(fd);
+      return nullptr;
+    }
+    *foundSize = static_cast<std::size_t>(info.st_size);
+    if (*foundSize != size) {
+      *look = *foundSize == 0 ? Look::kNotOwned : Look::kWrongSize;
+      close(fd);
+      return nullptr;
+    }
+    // The same probe as openOwned's: a shared lock granted means no owner.
+    if (flock(fd, LOCK_SH | LOCK_NB) == 0) {
+      flock(fd, LOCK_UN);
+      *look = Look::kNotOwned;
+      close(fd);
+      return nullptr;
+    }
+    if (errno != EWOULDBLOCK) {
+      *look = Look::kRefused;
+      close(fd);
+      return nullptr;
+    }
+    std::unique_ptr<SharedBlock> block = mapWhole(fd, size, false);
+    *look = block ? Look::kOpened : Look::kRefused;
+    return block;
   }
 
   void removeName(const char* name) override { shm_unlink((std::string("/") + name).c_str()); }

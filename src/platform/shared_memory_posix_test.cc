@@ -97,6 +97,41 @@ TEST_P(SharedMemoryContract, OpenOwnedFindsOnlyABlockWhoseOwnerHoldsIt) {
   EXPECT_EQ(static_cast<char*>(opened->data())[3], 'o');
 }
 
+TEST_P(SharedMemoryContract, ReadingViewTellsAbsentUnownedForeignAndLiveBlocksApart) {
+  using Look = SharedMemory::Look;
+  Look look = Look::kOpened;
+  std::size_t found = 1;
+  EXPECT_FALSE(memory_->openOwnedForReading(name_.c_str(), 64, &look, &found));
+  EXPECT_EQ(look, Look::kAbsent);
+
+  if (GetParam()) {  // a creator between its create and its ftruncate
+    const int fd = ::shm_open(("/" + name_).c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    EXPECT_FALSE(memory_->openOwnedForReading(name_.c_str(), 64, &look, &found));
+    EXPECT_EQ(look, Look::kNotOwned) << "an empty block is one being made, not a foreign one";
+    memory_->removeName(name_.c_str());
+  }
+
+  bool existed = false;
+  auto owner = memory_->createOrOpen(name_.c_str(), 64, &existed);
+  ASSERT_TRUE(owner);
+  static_cast<char*>(owner->data())[5] = 'r';
+  EXPECT_FALSE(memory_->openOwnedForReading(name_.c_str(), 64, &look, &found));
+  EXPECT_EQ(look, Look::kNotOwned);
+  ASSERT_TRUE(owner->holdOwnerLock());
+  auto view = memory_->openOwnedForReading(name_.c_str(), 64, &look, &found);
+  ASSERT_TRUE(view);
+  EXPECT_EQ(look, Look::kOpened);
+  EXPECT_EQ(static_cast<const char*>(view->data())[5], 'r');
+  // Larger or smaller than asked is somebody else's block, owned or not.
+  for (std::size_t asked : {std::size_t{63}, std::size_t{65}}) {
+    EXPECT_FALSE(memory_->openOwnedForReading(name_.c_str(), asked, &look, &found));
+    EXPECT_EQ(look, Look::kWrongSize) << asked;
+    EXPECT_EQ(found, 64u);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, SharedMemoryContract, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Posix" : "Fake"; });
 

@@ -33,6 +33,10 @@ class NameRemovalWitness final : public SharedMemory {
                                          bool* refused) override {
     return memory_.openOwned(name, size, refused);
   }
+  std::unique_ptr<SharedBlock> openOwnedForReading(const char* name, std::size_t size, Look* look,
+                                                   std::size_t* foundSize) override {
+    return memory_.openOwnedForReading(name, size, look, foundSize);
+  }
   void removeName(const char* name) override {
     portTakenAtRemoval = sockets_.openUdp()->bind({kLoopbackIpv4, kControlPort}) != 0;
     memory_.removeName(name);
