@@ -10,6 +10,7 @@
 
 #include "platform/fake_clock.h"
 #include "platform/fake_serial_port.h"
+#include "platform/fake_simple_mapi.h"
 #include "platform/fake_sockets.h"
 #include "platform/platform.h"
 
@@ -107,6 +108,7 @@ struct FakePlatform {
   FakeFileSystem files;
   FakeSerialPorts serial{clock};
   FakeMessenger messenger;
+  FakeSimpleMapi mapi;
 
   Platform platform() {
     Platform p;
@@ -119,6 +121,7 @@ struct FakePlatform {
     p.files = &files;
     p.serial = &serial;
     p.messenger = &messenger;
+    p.mapi = &mapi;
     return p;
   }
 };

@@ -8,6 +8,7 @@
 #include "platform/messenger.h"
 #include "platform/serial_port.h"
 #include "platform/shared_memory.h"
+#include "platform/simple_mapi.h"
 #include "platform/sockets.h"
 #include "platform/system_info.h"
 #include "platform/user_interface.h"
@@ -24,6 +25,7 @@ struct Platform {
   FileSystem* files = nullptr;
   SerialPorts* serial = nullptr;
   Messenger* messenger = nullptr;
+  SimpleMapi* mapi = nullptr;
 };
 
 }  // namespace orvik

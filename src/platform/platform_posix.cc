@@ -13,6 +13,7 @@ Platform posixPlatform() {
   platform.files = &posixFileSystem();
   platform.serial = &posixSerialPorts();
   platform.messenger = &posixMessenger();
+  platform.mapi = &posixSimpleMapi();
   return platform;
 }
 

@@ -16,11 +16,15 @@ SystemInfo& posixSystemInfo();
 UserInterface& posixUserInterface();
 MessageLoop& posixMessageLoop();
 Sockets& posixSockets();
+// posixSockets().openTcp().
+std::unique_ptr<TcpConnection> openPosixTcp(int* error);
 FileSystem& posixFileSystem();
 SerialPorts& posixSerialPorts();
 // Notices on the terminals of this computer's login sessions, as named by
 // the system's login records.
 Messenger& posixMessenger();
+// Has no Simple MAPI client: nothing loads.
+SimpleMapi& posixSimpleMapi();
 
 // All of the above.
 Platform posixPlatform();

@@ -9,6 +9,7 @@
 #include "service/actions/action_queues.h"
 #include "service/actions/action_workers.h"
 #include "service/actions/broadcast_action.h"
+#include "service/actions/mail_action.h"
 #include "service/actions/message_catalogue.h"
 #include "service/actions/messenger.h"
 #include "shared/datagram_sender.h"
@@ -20,10 +21,12 @@ class ActionSet {
  public:
   // Everything passed in outlives the set.
   ActionSet(StatusRecord& record, Clock& clock, const MessageCatalogue& catalogue,
-            DatagramSender& sender, Messenger& messenger, SystemInfo& system)
+            DatagramSender& sender, Messenger& messenger, SystemInfo& system,
+            const MailSetup& mail)
       : queues_(record, clock),
         messenger_(messenger, system),
         broadcast_(record, clock, catalogue, sender, messenger_, queues_),
+        mailAction_(record, system, mail),
         workers_(queues_, record, sender,
                  {&broadcast_, &mailAction_, &pageAction_, &executeAction_, &shutdownAction_}) {}
 
@@ -34,9 +37,9 @@ class ActionSet {
   ActionQueues queues_;
   PlatformMessengerNotices messenger_;
   BroadcastAction broadcast_;
-  // Not built yet: mail, paging, command execution and the shutdown
-  // sequence; their due items are taken and dropped.
-  NotYetBuiltAction mailAction_;
+  MailAction mailAction_;
+  // Not built yet: paging, command execution and the shutdown sequence;
+  // their due items are taken and dropped.
   NotYetBuiltAction pageAction_;
   NotYetBuiltAction executeAction_;
   NotYetBuiltAction shutdownAction_;

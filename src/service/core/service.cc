@@ -81,9 +81,11 @@ int Service::setUpRecord() {
   initialiseRecord(record(), platform_, processCatalogue(), startupFiles_, *settings_);
   eventLog_ =
       std::make_unique<EventLog>(record(), *platform_.clock, *platform_.files, startupFiles_.logs);
+  const MailSetup mail{platform_.sockets, platform_.mapi, startupFiles_.logs.dataLog,
+                       osVersionClass(*platform_.system)};
   actions_ = std::make_unique<ActionSet>(record(), *platform_.clock, processCatalogue(),
                                          control_.sender(), *platform_.messenger,
-                                         *platform_.system);
+                                         *platform_.system, mail);
   // A worker in its idle pause runs its next pass as soon as it gets an item.
   actions_->queues().setWakeHandler(
       [this](int queue) { wakeTask(tasks_[kBroadcastWorker + queue]); });
