@@ -14,9 +14,9 @@ namespace {
 
 using Steady = std::chrono::steady_clock;
 
+// Rounded up, so that a wait never ends before its deadline.
 int msLeft(Steady::time_point deadline) {
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now()).count();
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Steady::now()).count();
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
