@@ -15,9 +15,8 @@ class FakeSimpleMapi final : public SimpleMapi {
   std::unique_ptr<MapiLibrary> load() override;
 
   bool installed = true;
-  std::vector<std::string> profiles{"ups"};  // "" stands for logging on without one
+  std::vector<std::string> profiles{"ups"};      // "" stands for logging on without one
   std::map<std::string, std::string> addresses;  // resolvable name -> address
-  bool sendWorks = true;
   // "load", "logon ups new", "logon - shared", "resolve NAME", "send TO,TO|SUBJECT|BODY",
   // "logoff", "release"
   std::vector<std::string> calls;

@@ -7,7 +7,9 @@ namespace orvik {
 
 class ScriptedConnection final : public TcpConnection {
  public:
-  explicit ScriptedConnection(ScriptedTcpServer& server) : server_(server) { ++server_.connections; }
+  explicit ScriptedConnection(ScriptedTcpServer& server) : server_(server) {
+    ++server_.connections;
+  }
   ~ScriptedConnection() override { ++server_.closed; }
 
   int connect(const Ipv4Endpoint& to, int waitMs) override {

@@ -25,7 +25,9 @@ class ScriptedTcpServer {
 
   // A turn whose bytes arrive afterMs into it, all at once: a client takes
   // them in pieces of its capacity. A turn never started stays unsent.
-  void reply(std::string bytes, int64_t afterMs = 0) { script_.push_back({std::move(bytes), afterMs}); }
+  void reply(std::string bytes, int64_t afterMs = 0) {
+    script_.push_back({std::move(bytes), afterMs});
+  }
   // A turn that never answers; so are all turns past the script's end.
   void silence() { script_.push_back({"", -1}); }
   // A turn in which the server closes the connection.

@@ -22,7 +22,7 @@ struct MapiRecipient {
 
 class MapiLibrary {
  public:
-  virtual ~MapiLibrary() = default;  // logs off when logged on, releases the library
+  virtual ~MapiLibrary() = default;  // releases the library
 
   // Logs on without a window: with a profile, or with none when profile is
   // null; newSession asks for a session of its own. True when logged on.

@@ -21,8 +21,7 @@ class ActionSet {
  public:
   // Everything passed in outlives the set.
   ActionSet(StatusRecord& record, Clock& clock, const MessageCatalogue& catalogue,
-            DatagramSender& sender, Messenger& messenger, SystemInfo& system,
-            const MailSetup& mail)
+            DatagramSender& sender, Messenger& messenger, SystemInfo& system, const MailSetup& mail)
       : queues_(record, clock),
         messenger_(messenger, system),
         broadcast_(record, clock, catalogue, sender, messenger_, queues_),

@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
+#include <tuple>
 
 #include "platform/fake_platform.h"
 #include "shared/record_access.h"
@@ -20,22 +22,25 @@ class MailActionTest : public ::testing::Test {
     fs::create_directories(dir_);
     sockets_.setTcpServer(&server_);
     system_.hostNameValue = "upsbox";
-    setText(record_->computerName, "UPSPC");
-    storeField(record_->powerFailCountdown, 75);
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  int send(const char* users, const char* text = "Power failure") {
-    return mail_.sendMail(users, text);
+  // A server of the test's own for one mail; its script comes from setup.
+  int mailTo(const char* users, std::function<void(ScriptedTcpServer&)> setup,
+             ScriptedTcpServer* server) {
+    sockets_.setTcpServer(server);
+    setup(*server);
+    return mail_.sendMail(users, "Power failure");
   }
-  // A server that takes everything: greeting, HELO, MAIL, n RCPT, DATA, message, QUIT.
-  void acceptAll(int recipients) {
-    for (const char* code : {"220 hi\r\n", "250 hello\r\n", "250 ok\r\n"}) server_.reply(code);
-    for (int i = 0; i < recipients; ++i) server_.reply("250 ok\r\n");
-    for (const char* code : {"354 go\r\n", "250 queued\r\n", "221 bye\r\n"}) server_.reply(code);
+  // Greeting, HELO, MAIL, n RCPT, DATA, message and QUIT all taken.
+  static void acceptAll(ScriptedTcpServer& server, int recipients) {
+    for (const char* reply : {"220 hi\r\n", "250 hello\r\n", "250 ok\r\n"}) server.reply(reply);
+    for (int i = 0; i < recipients; ++i) server.reply("250 ok\r\n");
+    for (const char* reply : {"354 go\r\n", "250 queued\r\n", "221 bye\r\n"}) server.reply(reply);
   }
 
-  fs::path dir_ = fs::temp_directory_path() / ("orvik_mail_" + std::to_string(std::random_device()()));
+  fs::path dir_ =
+      fs::temp_directory_path() / ("orvik_mail_" + std::to_string(std::random_device()()));
   FakeClock clock_;
   FakeSockets sockets_;
   ScriptedTcpServer server_{clock_};
@@ -43,16 +48,20 @@ class MailActionTest : public ::testing::Test {
   FakeSimpleMapi mapi_;
   std::unique_ptr<StatusRecord> record_ = std::make_unique<StatusRecord>();
   std::string out_, err_;
-  MailAction mail_{*record_, system_, {&sockets_, &mapi_, (dir_ / "kestrel.dat").string(), 1024},
+  MailAction mail_{*record_,
+                   system_,
+                   {&sockets_, &mapi_, (dir_ / "kestrel.dat").string(), 1024},
                    [this](const char* line) { out_ += line; },
                    [this](const char* line) { err_ += line; }};
 };
 
 TEST_F(MailActionTest, PowerFailureMailsBothRecipientsWithHeadersAndTheDotStuffedText) {
+  setText(record_->computerName, "UPSPC");
+  storeField(record_->powerFailCountdown, 75);
   EventAction& power = record_->eventActionsEven[1];
   setText(power.mailUsers, " ops@example.test ; ;  boss@example.test");
   setText(power.mailMessage, "Power failure at #HOSTNAME#\n.\n.hidden\r\n#DOWNTIME# left");
-  acceptAll(2);
+  acceptAll(server_, 2);
   mail_.runAction(power, {});
   EXPECT_EQ(server_.received,
             "HELO upsbox\r\n"
@@ -89,28 +98,32 @@ TEST_F(MailActionTest, RepliesAbove400EndTheDialogueAtTheirStepAnythingLowerPass
       {{"220\r\n", "400 hm\r\n", "550 no\r\n"}, 550, "MAIL FROM:<>\r\n"},
       {{"220\r\n", "250\r\n", "250\r\n", "401\r\n"}, 401, "RCPT TO:<a@x>\r\n"},
       {{"220\r\n", "250\r\n", "250\r\n", "250\r\n", "554 no\r\n"}, 554, "DATA\r\n"},
+      {{"220\r\n", "250\r\n", "250\r\n", "250\r\n", "354\r\n", "452 full\r\n"}, 452, "\r\n.\r\n"},
       // Garbage reads as 0, a reply without CRLF as its number, blanks lead.
       {{"  220 hi", "garbage", "\x01\xff", "0", "   354", "250 ok", "999"}, 999, "QUIT\r\n"},
-      {{"220\r\n", "250\r\n", "250\r\n", "250\r\n", "354\r\n", "250\r\n", "221\r\n"}, 1, "QUIT\r\n"},
+      {{"220\r\n", "250\r\n", "250\r\n", "250\r\n", "354\r\n", "250\r\n", "221\r\n"},
+       1,
+       "QUIT\r\n"},
   };
   for (const Row& row : rows) {
     ScriptedTcpServer server(clock_);
-    sockets_.setTcpServer(&server);
-    for (const std::string& reply : row.replies) server.reply(reply);
-    EXPECT_EQ(send("a@x;"), row.result) << row.replies.back();
-    const std::string& got = server.received;
-    const size_t lastLine = got.empty() ? 0 : got.rfind("\r\n", got.size() - 3);
-    EXPECT_EQ(lastLine == std::string::npos ? got : got.substr(got.empty() ? 0 : lastLine + 2),
-              row.lastCommand);
+    EXPECT_EQ(mailTo(
+                  "a@x;",
+                  [&](auto& s) {
+                    for (auto& r : row.replies) s.reply(r);
+                  },
+                  &server),
+              row.result);
+    EXPECT_TRUE(server.received.ends_with(row.lastCommand)) << server.received;
+    EXPECT_EQ(server.received.empty(), row.lastCommand.empty()) << row.result;
     EXPECT_EQ(server.closed, 1);
   }
 }
 
 TEST_F(MailActionTest, DeadOrHostileServerEndsTheMailWithinItsLimits) {
-  using Setup = std::function<void(ScriptedTcpServer&)>;
   struct Row {
     const char* what;
-    Setup setup;
+    std::function<void(ScriptedTcpServer&)> setup;
     int result;
     int64_t fakeMs;
     std::string sent;
@@ -120,10 +133,18 @@ TEST_F(MailActionTest, DeadOrHostileServerEndsTheMailWithinItsLimits) {
       {"greeting after 11.9 s, then silence", [](auto& s) { s.reply("220\r\n", 11'900); }, 777,
        23'900, "HELO upsbox\r\n"},
       {"greeting after 12.1 s", [](auto& s) { s.reply("220\r\n", 12'100); }, 777, 12'000, ""},
-      {"hangs up after HELO", [](auto& s) { s.reply("220\r\n"); s.hangUp(); }, 777, 0,
-       "HELO upsbox\r\n"},
-      {"never reads", [](auto& s) { s.reply("220\r\n"); s.neverReads = true; }, kSmtpSendFailed,
-       12'000, ""},
+      {"hangs up after HELO",
+       [](auto& s) {
+         s.reply("220\r\n");
+         s.hangUp();
+       },
+       777, 0, "HELO upsbox\r\n"},
+      {"never reads",
+       [](auto& s) {
+         s.reply("220\r\n");
+         s.neverReads = true;
+       },
+       kSmtpSendFailed, 12'000, ""},
       {"connect hangs", [](auto& s) { s.onConnect = ScriptedTcpServer::OnConnect::kHang; }, 0,
        12'000, ""},
       // 2000 bytes in one line: four receives of it, then the silence ends it.
@@ -132,10 +153,8 @@ TEST_F(MailActionTest, DeadOrHostileServerEndsTheMailWithinItsLimits) {
   };
   for (const Row& row : rows) {
     ScriptedTcpServer server(clock_);
-    sockets_.setTcpServer(&server);
-    row.setup(server);
     const int64_t start = clock_.monotonicMs();
-    EXPECT_EQ(send("a@x;"), row.result) << row.what;
+    EXPECT_EQ(mailTo("a@x;", row.setup, &server), row.result) << row.what;
     EXPECT_EQ(clock_.monotonicMs() - start, row.fakeMs) << row.what;
     EXPECT_EQ(server.received, row.sent) << row.what;
     EXPECT_EQ(server.closed, server.connections) << row.what;
@@ -145,17 +164,17 @@ TEST_F(MailActionTest, DeadOrHostileServerEndsTheMailWithinItsLimits) {
 
 TEST_F(MailActionTest, LineBreakInTheRecipientsRefusesTheMailBeforeConnecting) {
   for (const char* users : {"a@x>\r\nRSET\r\nRCPT TO:<b@y;", "a@x;\nb@y;", "a@x\r;"}) {
-    EXPECT_EQ(send(users), 0) << users;
+    EXPECT_EQ(mail_.sendMail(users, "text"), 0) << users;
   }
   EXPECT_EQ(server_.connections, 0);
   EXPECT_EQ(out_, "");
 }
 
-TEST_F(MailActionTest, ServerComesFromTheFirstLineOfSmtpIniBesideTheDataLog) {
+TEST_F(MailActionTest, ServerIsTheFirstLineOfSmtpIniBesideTheDataLogAsADottedAddressOnly) {
   struct Row {
     const char* file;  // null: none
-    std::string out;
-    uint32_t address;  // 0: no connection
+    std::string server;
+    uint32_t address;  // 0: refused without a connection
   };
   const std::vector<Row> rows = {
       {nullptr, "127.0.0.1", kLoopbackIpv4},
@@ -166,42 +185,39 @@ TEST_F(MailActionTest, ServerComesFromTheFirstLineOfSmtpIniBesideTheDataLog) {
   for (const Row& row : rows) {
     if (row.file) std::ofstream(dir_ / "smtp.ini", std::ios::binary) << row.file;
     ScriptedTcpServer server(clock_);
-    sockets_.setTcpServer(&server);
     out_ = err_ = "";
-    acceptAll(1);
-    send("a@x;");
-    EXPECT_EQ(out_.substr(0, out_.find('\n') + 1), "Connecting to SMTP Server at " + row.out + ".\n");
-    EXPECT_EQ(server.connectedTo.address, row.address) << row.out;
+    mailTo(
+        "a@x;", [](auto& s) { acceptAll(s, 1); }, &server);
+    EXPECT_TRUE(out_.starts_with("Connecting to SMTP Server at " + row.server + ".\n")) << out_;
+    EXPECT_EQ(server.connectedTo.address, row.address) << row.server;
     EXPECT_EQ(err_, row.address ? "" : "ERROR: failed to open SMTP Connection, errno=99\n");
   }
   EXPECT_EQ(smtpIniPath("C:\\ups\\kestrel.dat"), "C:\\ups\\smtp.ini");
   EXPECT_EQ(smtpIniPath("kestrel.dat"), "smtp.ini");
   sockets_.failOpens(1);
   err_ = "";
-  EXPECT_EQ(send("a@x;"), 0);
+  EXPECT_EQ(mail_.sendMail("a@x;", "text"), 0);
   EXPECT_EQ(err_, "ERROR: failed to open Socket, errno = 24.\n");
 }
 
-TEST_F(MailActionTest, OlderWindowsMailThroughSimpleMapiWithTheResolvedNamesOnly) {
+TEST_F(MailActionTest, OlderWindowsMailThroughSimpleMapiToTheResolvedNamesOnly) {
   mapi_.profiles = {""};  // no "ups" profile
   mapi_.addresses = {{"ops", "SMTP:ops@example.test"}};
-  struct Row {
-    int osClass;
-    int result;
-    std::vector<std::string> calls;
+  const std::vector<std::tuple<int, int, std::vector<std::string>>> rows = {
+      {1, 0, {"load", "logon ups new", "release"}},  // Windows 95: no second logon
+      {256,
+       1,
+       {"load", "logon ups new", "logon - shared", "resolve ops", "resolve nobody",
+        "send SMTP:ops@example.test|Ups Message|Power failure", "logoff", "release"}},
+      {512, 777, {}},  // NT 4 speaks SMTP, here to a silent server
   };
-  const std::vector<Row> rows = {
-      {1, 0, {"load", "logon ups new", "release"}},  // Windows 95
-      {256, 1, {"load", "logon ups new", "logon - shared", "resolve ops", "resolve nobody",
-                "send SMTP:ops@example.test|Ups Message|Power failure", "logoff", "release"}},
-      {512, 777, {}},  // NT 4 speaks SMTP: here to a silent server
-  };
-  for (const Row& row : rows) {
+  for (const auto& [osClass, result, calls] : rows) {
     mapi_.calls.clear();
-    MailAction mail(*record_, system_, {&sockets_, &mapi_, "kestrel.dat", row.osClass},
-                    [](const char*) {}, [](const char*) {});
-    EXPECT_EQ(mail.sendMail("ops; nobody ;", "Power failure"), row.result) << row.osClass;
-    EXPECT_EQ(mapi_.calls, row.calls) << row.osClass;
+    MailAction mail(
+        *record_, system_, {&sockets_, &mapi_, "kestrel.dat", osClass}, [](const char*) {},
+        [](const char*) {});
+    EXPECT_EQ(mail.sendMail("ops; nobody ;", "Power failure"), result);
+    EXPECT_EQ(mapi_.calls, calls) << osClass;
   }
   mapi_.installed = false;
   EXPECT_EQ(mapiSend(mapi_, 256, "ops;", "x"), 0);

@@ -36,7 +36,8 @@ inline constexpr char kDefaultSmtpServer[] = "127.0.0.1";
 inline constexpr char kSmtpConnectingFormat[] = "Connecting to SMTP Server at %s.\n";
 inline constexpr char kSmtpConnectedLine[] = "Connection Made to SMTP Server.\n";
 inline constexpr char kSmtpNoSocketFormat[] = "ERROR: failed to open Socket, errno = %d.\n";
-inline constexpr char kSmtpNoConnectionFormat[] = "ERROR: failed to open SMTP Connection, errno=%d\n";
+inline constexpr char kSmtpNoConnectionFormat[] =
+    "ERROR: failed to open SMTP Connection, errno=%d\n";
 
 // smtpSend's result when a command could not be sent.
 inline constexpr int kSmtpSendFailed = -1;
