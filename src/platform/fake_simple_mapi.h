@@ -1,7 +1,8 @@
-// A Simple MAPI client for tests: the profiles it accepts, the names it
-// knows, and everything asked of it, as lines in `calls`.
+// A Simple MAPI client for tests: the profiles it takes ("" for none), the
+// names it resolves, and the messages sent, as "ADDRESS,ADDRESS|SUBJECT|BODY".
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,14 +13,36 @@ namespace orvik {
 
 class FakeSimpleMapi final : public SimpleMapi {
  public:
-  std::unique_ptr<MapiLibrary> load() override;
-
   bool installed = true;
-  std::vector<std::string> profiles{"ups"};      // "" stands for logging on without one
-  std::map<std::string, std::string> addresses;  // resolvable name -> address
-  // "load", "logon ups new", "logon - shared", "resolve NAME", "send TO,TO|SUBJECT|BODY",
-  // "logoff", "release"
-  std::vector<std::string> calls;
+  std::vector<std::string> profiles{"ups"};
+  std::map<std::string, std::string> addresses;  // name -> address
+  std::vector<std::string> sent;
+
+  std::unique_ptr<MapiLibrary> load() override {
+    return installed ? std::make_unique<Library>(*this) : nullptr;
+  }
+
+ private:
+  struct Library final : MapiLibrary {
+    explicit Library(FakeSimpleMapi& fake) : fake(fake) {}
+    bool logon(const char* profile, bool) override {
+      return std::count(fake.profiles.begin(), fake.profiles.end(), profile ? profile : "") > 0;
+    }
+    bool resolveName(const char* name, MapiRecipient* out) override {
+      const auto it = fake.addresses.find(name);
+      if (it != fake.addresses.end()) *out = {name, it->second, {1}};
+      return it != fake.addresses.end();
+    }
+    bool sendMail(const std::vector<MapiRecipient>& to, const char* subject,
+                  const char* body) override {
+      std::string line;
+      for (const MapiRecipient& r : to) line += (line.empty() ? "" : ",") + r.address;
+      fake.sent.push_back(line + "|" + subject + "|" + body);
+      return true;
+    }
+    void logoff() override {}
+    FakeSimpleMapi& fake;
+  };
 };
 
 }  // namespace orvik

@@ -14,14 +14,9 @@ class ScriptedConnection final : public TcpConnection {
 
   int connect(const Ipv4Endpoint& to, int waitMs) override {
     if (to.address == kAnyIpv4 || to.address == kBroadcastIpv4) return fail(99);
-    switch (server_.onConnect) {
-      case ScriptedTcpServer::OnConnect::kRefuse:
-        return fail(kFakeRefused);
-      case ScriptedTcpServer::OnConnect::kHang:
-        server_.clock_.sleepMs(waitMs);
-        return fail(kFakeTimedOut);
-      case ScriptedTcpServer::OnConnect::kAccept:
-        break;
+    if (server_.connectHangs) {
+      server_.clock_.sleepMs(waitMs);
+      return fail(kFakeTimedOut);
     }
     server_.connectedTo = to;
     turnDue_ = true;  // the greeting

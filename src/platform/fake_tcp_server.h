@@ -15,8 +15,7 @@
 
 namespace orvik {
 
-// Error numbers the fake reports, as Linux numbers them.
-inline constexpr int kFakeRefused = 111;
+// The error number of a wait that ran out, as Linux numbers it.
 inline constexpr int kFakeTimedOut = 110;
 
 class ScriptedTcpServer {
@@ -33,9 +32,8 @@ class ScriptedTcpServer {
   // A turn in which the server closes the connection.
   void hangUp() { script_.push_back({"", 0, true}); }
 
-  enum class OnConnect { kAccept, kRefuse, kHang };
-  OnConnect onConnect = OnConnect::kAccept;
-  bool neverReads = false;  // every send waits out its limit and fails
+  bool connectHangs = false;  // every connect waits out its limit and fails
+  bool neverReads = false;    // every send waits out its limit and fails
 
   std::string received;  // every byte the clients sent
   Ipv4Endpoint connectedTo;

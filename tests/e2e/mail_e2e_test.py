@@ -32,16 +32,13 @@ MAIL_ENABLE, MAIL_DELAY, MAIL_MESSAGE, MAIL_USERS = 368, 372, 374, 474
 OTHER_ENABLES = (4, 732, 1012, 1280)  # broadcast, page, execute, shutdown
 # Name, type, private, unprivileged, wake-up, process limit, program (no chroot).
 SERVICES = [(f"{SERVER}:25", "inet", "n", "-", "-", "-", "smtpd"),
-            ("pickup", "unix", "n", "-", "60", "1", "pickup"),
             ("cleanup", "unix", "n", "-", "-", "0", "cleanup"),
             ("qmgr", "unix", "n", "-", "300", "1", "qmgr"),
             ("rewrite", "unix", "-", "-", "-", "-", "trivial-rewrite"),
             ("virtual", "unix", "-", "n", "-", "-", "virtual"),
+            ("anvil", "unix", "-", "-", "-", "1", "anvil"),
             ("postlog", "unix-dgram", "n", "-", "-", "1", "postlogd")] + [
-            (name, "unix", "-", "-", "-", limit, program) for name, limit, program in (
-                ("bounce", "0", "bounce"), ("defer", "0", "bounce"), ("trace", "0", "bounce"),
-                ("verify", "1", "verify"), ("proxymap", "-", "proxymap"), ("error", "-", "error"),
-                ("retry", "-", "error"), ("anvil", "1", "anvil"), ("scache", "1", "scache"))]
+            (name, "unix", "-", "-", "-", "0", "bounce") for name in ("bounce", "defer", "trace")]
 
 
 class MailServer:
