@@ -8,6 +8,7 @@ The server is a Postfix of this test's own, delivering example.test to
 mailbox files, on port 25 of 127.0.0.2 as "smtp.ini" names it. It runs only
 in namespaces of the test's own; without them the test is skipped (77)."""
 
+import contextlib
 import mailbox
 import os
 import pwd
@@ -43,7 +44,14 @@ SERVICES = [(f"{SERVER}:25", "inet", "n", "-", "-", "-", "smtpd"),
 
 class MailServer:
     def __init__(self):
-        self.path = tempfile.mkdtemp(prefix="orvik-mail-")
+        self.path, self.process = tempfile.mkdtemp(prefix="orvik-mail-"), None
+        try:
+            self.start()
+        except Exception:
+            self.stop()
+            raise
+
+    def start(self):
         os.chmod(self.path, 0o755)  # the delivery agent runs as the postfix user
         conf, self.boxes = f"{self.path}/conf", f"{self.path}/mail"
         for folder in (conf, self.boxes, f"{self.path}/queue"):
@@ -95,13 +103,16 @@ class MailServer:
         """Ends the master by the PID it wrote; it ends its own daemons."""
         master = None
         try:
+            if not self.process:
+                return
             with open(f"{self.path}/queue/pid/master.pid") as f:
                 master = int(f.read())
             os.kill(master, signal.SIGTERM)
             self.process.wait(timeout=30)
         except (OSError, ValueError, subprocess.TimeoutExpired):
             if master:
-                os.killpg(master, signal.SIGKILL)
+                with contextlib.suppress(ProcessLookupError):
+                    os.killpg(master, signal.SIGKILL)
             self.process.kill()
             self.process.wait()
         finally:
