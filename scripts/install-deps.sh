@@ -2,9 +2,11 @@
 # Installs what building and testing need, when it is missing (Debian 12, as root).
 set -euo pipefail
 # lighttpd serves the management pages; chromium (driven from Node.js by
-# playwright-core) and wrk test and measure them.
+# playwright-core) and wrk test and measure them. postfix: the mail test runs
+# a server of its own in a network namespace of its own; the package's daemon
+# is neither configured nor started here.
 packages=(cmake ninja-build g++ libgtest-dev python3 procps util-linux iproute2 lighttpd chromium
-  fonts-dejavu-core wrk)
+  fonts-dejavu-core wrk postfix)
 command -v node >/dev/null || packages+=(nodejs)
 command -v npm >/dev/null || packages+=(npm)
 missing=()
@@ -13,13 +15,32 @@ for p in "${packages[@]}"; do
 done
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
+  echo "postfix postfix/main_mailer_type select No configuration" | debconf-set-selections
+  # No service starts during the installation; a policy of the machine's own is kept.
+  policy=/usr/sbin/policy-rc.d
+  own_policy=
+  if [[ ! -e $policy ]]; then
+    printf '#!/bin/sh\nexit 101\n' >"$policy"
+    chmod +x "$policy"
+    own_policy=1
+    trap 'rm -f "$policy"' EXIT
+  fi
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  if [[ -n $own_policy ]]; then
+    rm -f "$policy"
+    trap - EXIT
+  fi
   # Debian starts lighttpd on port 80 of every interface; the pages run a
   # lighttpd of their own, so a server that was not here before goes again.
   if [[ " ${missing[*]} " == *" lighttpd "* ]] && command -v systemctl >/dev/null; then
     systemctl disable --now lighttpd >/dev/null 2>&1 || true
   fi
+fi
+# The mail test's Postfix runs only inside its namespace: none on this machine,
+# not even after the next boot.
+if dpkg -s postfix >/dev/null 2>&1 && command -v systemctl >/dev/null && [[ -d /run/systemd/system ]]; then
+  systemctl disable --now postfix.service >/dev/null 2>&1 || true
 fi
 
 # The browser tests' one npm package, as locked.

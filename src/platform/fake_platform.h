@@ -11,6 +11,7 @@
 #include "platform/fake_clock.h"
 #include "platform/fake_processes.h"
 #include "platform/fake_serial_port.h"
+#include "platform/fake_simple_mapi.h"
 #include "platform/fake_sockets.h"
 #include "platform/platform.h"
 
@@ -122,6 +123,7 @@ struct FakePlatform {
   FakeMessenger messenger;
   FakeProcessStarter processes{clock};
   FakePowerControl power{clock};
+  FakeSimpleMapi mapi;
 
   Platform platform() {
     Platform p;
@@ -136,6 +138,7 @@ struct FakePlatform {
     p.messenger = &messenger;
     p.processes = &processes;
     p.power = &power;
+    p.mapi = &mapi;
     return p;
   }
 };

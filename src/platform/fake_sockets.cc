@@ -23,6 +23,7 @@ struct FakeSockets::Network {
   std::vector<Sent> sent;
   int nextNumber = 3;
   uint16_t nextEphemeralPort = 40000;
+  ScriptedTcpServer* tcpServer = nullptr;
   int failingOpens = 0;
   int failingSends = 0;
   int failingReceives = 0;
@@ -165,6 +166,21 @@ std::unique_ptr<UdpSocket> FakeSockets::openUdp() {
   const int number = network_->nextNumber++;
   network_->sockets[number];
   return std::make_unique<FakeUdpSocket>(network_, number);
+}
+
+std::unique_ptr<TcpConnection> FakeSockets::openTcp(int* error) {
+  std::lock_guard<std::mutex> lock(network_->mutex);
+  if (network_->failingOpens > 0 || network_->tcpServer == nullptr) {
+    network_->failingOpens = std::max(0, network_->failingOpens - 1);
+    *error = 24;  // EMFILE
+    return nullptr;
+  }
+  return network_->tcpServer->open();
+}
+
+void FakeSockets::setTcpServer(ScriptedTcpServer* server) {
+  std::lock_guard<std::mutex> lock(network_->mutex);
+  network_->tcpServer = server;
 }
 
 int FakeSockets::resolveHostName(const char* name, uint32_t* address) {

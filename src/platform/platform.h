@@ -10,6 +10,7 @@
 #include "platform/processes.h"
 #include "platform/serial_port.h"
 #include "platform/shared_memory.h"
+#include "platform/simple_mapi.h"
 #include "platform/sockets.h"
 #include "platform/system_info.h"
 #include "platform/user_interface.h"
@@ -28,6 +29,7 @@ struct Platform {
   Messenger* messenger = nullptr;
   ProcessStarter* processes = nullptr;
   PowerControl* power = nullptr;
+  SimpleMapi* mapi = nullptr;
 };
 
 }  // namespace orvik

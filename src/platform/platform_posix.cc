@@ -15,6 +15,7 @@ Platform posixPlatform() {
   platform.messenger = &posixMessenger();
   platform.processes = &posixProcessStarter();
   platform.power = &posixPowerControl();
+  platform.mapi = &posixSimpleMapi();
   return platform;
 }
 

@@ -16,6 +16,8 @@ SystemInfo& posixSystemInfo();
 UserInterface& posixUserInterface();
 MessageLoop& posixMessageLoop();
 Sockets& posixSockets();
+// posixSockets().openTcp().
+std::unique_ptr<TcpConnection> openPosixTcp(int* error);
 FileSystem& posixFileSystem();
 SerialPorts& posixSerialPorts();
 // Notices on the terminals of this computer's login sessions, as named by
@@ -25,6 +27,8 @@ Messenger& posixMessenger();
 ProcessStarter& posixProcessStarter();
 // Power-off and service stop through the commands set below.
 PowerControl& posixPowerControl();
+// Has no Simple MAPI client: nothing loads.
+SimpleMapi& posixSimpleMapi();
 
 // All of the above.
 Platform posixPlatform();

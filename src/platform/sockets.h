@@ -1,5 +1,6 @@
-// IPv4 datagram sockets and host-name resolution: what the control channel,
-// the datagram sender and the notices need from the network.
+// IPv4 datagram sockets, TCP client sockets and host-name resolution: what
+// the control channel, the datagram sender, the notices and the mail need
+// from the network.
 //
 // Addresses are 32-bit values in host order (127.0.0.1 is 0x7F000001),
 // ports plain numbers; the backends translate to and from the OS forms.
@@ -12,6 +13,8 @@
 #include <memory>
 
 namespace orvik {
+
+class TcpConnection;  // tcp_connection.h
 
 inline constexpr uint32_t kAnyIpv4 = 0;
 inline constexpr uint32_t kLoopbackIpv4 = 0x7F000001;
@@ -57,6 +60,9 @@ class Sockets {
 
   // A new unbound IPv4 datagram socket, or null.
   virtual std::unique_ptr<UdpSocket> openUdp() = 0;
+  // A new unconnected TCP socket, or null with the OS's error number in
+  // *error.
+  virtual std::unique_ptr<TcpConnection> openTcp(int* error) = 0;
   // The first IPv4 address of a host name (a dotted address also works);
   // 0 or -1 when it cannot be resolved.
   virtual int resolveHostName(const char* name, uint32_t* address) = 0;

@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "platform/posix_backends.h"
+#include "platform/tcp_connection.h"
 
 namespace orvik {
 namespace {
@@ -85,6 +86,8 @@ class PosixSockets final : public Sockets {
     if (fd < 0) return nullptr;
     return std::make_unique<PosixUdpSocket>(fd);
   }
+
+  std::unique_ptr<TcpConnection> openTcp(int* error) override { return openPosixTcp(error); }
 
   int resolveHostName(const char* name, uint32_t* address) override {
     addrinfo hints{};

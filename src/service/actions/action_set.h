@@ -12,6 +12,7 @@
 #include "service/actions/action_workers.h"
 #include "service/actions/broadcast_action.h"
 #include "service/actions/execute_action.h"
+#include "service/actions/mail_action.h"
 #include "service/actions/message_catalogue.h"
 #include "service/actions/messenger.h"
 #include "service/actions/page_action.h"
@@ -25,12 +26,13 @@ class ActionSet {
  public:
   // Everything passed in outlives the set. modem is the paging modem's line.
   ActionSet(StatusRecord& record, Clock& clock, const MessageCatalogue& catalogue,
-            DatagramSender& sender, Messenger& messenger, SystemInfo& system, ModemLine& modem,
-            ProcessStarter& processes, PowerControl& power, ShutdownHooks& shutdownHooks,
-            const std::string& programDirectory)
+            DatagramSender& sender, Messenger& messenger, SystemInfo& system, const MailSetup& mail,
+            ModemLine& modem, ProcessStarter& processes, PowerControl& power,
+            ShutdownHooks& shutdownHooks, const std::string& programDirectory)
       : queues_(record, clock),
         messenger_(messenger, system),
         broadcast_(record, clock, catalogue, sender, messenger_, queues_),
+        mailAction_(record, system, mail),
         pageAction_(record, clock, modem),
         executeAction_(record, clock, processes),
         shutdownAction_(record, clock, sender, processes, power, shutdownHooks,
@@ -45,8 +47,7 @@ class ActionSet {
   ActionQueues queues_;
   PlatformMessengerNotices messenger_;
   BroadcastAction broadcast_;
-  // Not built yet: mail; its due items are taken and dropped.
-  NotYetBuiltAction mailAction_;
+  MailAction mailAction_;
   PageAction pageAction_;
   ExecuteAction executeAction_;
   ShutdownSequence shutdownAction_;

@@ -85,9 +85,11 @@ int Service::setUpRecord() {
   initialiseRecord(record(), platform_, processCatalogue(), startupFiles_, *settings_);
   eventLog_ =
       std::make_unique<EventLog>(record(), *platform_.clock, *platform_.files, startupFiles_.logs);
+  const MailSetup mail{platform_.sockets, platform_.mapi, startupFiles_.logs.dataLog,
+                       osVersionClass(*platform_.system)};
   actions_ = std::make_unique<ActionSet>(
       record(), *platform_.clock, processCatalogue(), control_.sender(), *platform_.messenger,
-      *platform_.system, modemSlot_, *platform_.processes, *platform_.power, shutdownHooks_,
+      *platform_.system, mail, modemSlot_, *platform_.processes, *platform_.power, shutdownHooks_,
       programDirectory_);
   // A worker in its idle pause runs its next pass as soon as it gets an item.
   actions_->queues().setWakeHandler(
