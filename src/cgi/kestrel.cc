@@ -2,12 +2,17 @@
 
 #include "cgi/page_frame.h"
 #include "cgi/pages.h"
+#include "shared/metrics_text.h"
 #include "shared/record_mapping.h"
 
 namespace orvik {
 namespace {
 
 using PageHandler = void (*)(PageContext&);
+
+// The record for a scraper, as `orvik metrics` prints it: a number no
+// management page uses, answered as plain text without the page envelope.
+constexpr int kMetricsPage = 71;
 
 struct PageEntry {
   int page;
@@ -53,6 +58,11 @@ int runKestrel(const KestrelRun& run, std::string* response) {
   if (!readRequest(run.variable, run.readBody, &request)) {
     response->clear();
     return 1;
+  }
+  if (request.page == kMetricsPage) {
+    *response = std::string("Content-type: ") + kMetricsContentType + "\n\n" +
+                metricsText(&mapping->record());
+    return 0;
   }
   writeEnvelopeHead(out);
   DatagramSender sender(run.sockets, [&out](const char* line) { out.write(line); });

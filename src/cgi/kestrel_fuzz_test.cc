@@ -15,7 +15,11 @@ unsigned seedFromClock() {
   return static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
+// A whole page, or the metrics text that one page number answers with.
 bool wellFormed(const std::string& response) {
+  if (response.rfind("Content-type: text/plain", 0) == 0) {
+    return has(response, "\n\n# HELP ") && response.back() == '\n';
+  }
   return response.rfind("Content-type: text/html\n\n<HTML>", 0) == 0 && response.size() >= 14 &&
          response.compare(response.size() - 14, 14, "</BODY></HTML>") == 0;
 }

@@ -95,6 +95,19 @@ TEST_F(Dispatch, UnknownPagesShowTheEnvelopeWithAnEmptyBody) {
   }
 }
 
+// A scraper's page: the record as metrics text, with no page envelope.
+TEST_F(Dispatch, MetricsPageAnswersWithTheMetricsTextOfTheLiveRecord) {
+  setFlagBit(record().alarmFlags, kServiceRunningBit, true);
+  setFlagBit(record().alarmFlags, 1, true);
+  const std::string response = get("page=71");
+  EXPECT_EQ(response.rfind("Content-type: text/plain; version=0.0.4; charset=utf-8\n\n", 0), 0u)
+      << response;
+  EXPECT_TRUE(has(response, "\norvik_service_up 1\n")) << response;
+  EXPECT_FALSE(has(response, "<HTML>"));
+  service_.reset();  // the service ends: its record is no longer shown
+  EXPECT_TRUE(has(get("page=71"), "\norvik_service_up 0\n"));
+}
+
 TEST_F(Dispatch, UnreadablePostBodyEndsWithStatusOneAndNoOutput) {
   struct Case {
     const char* contentLength;
