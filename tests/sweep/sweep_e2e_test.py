@@ -130,14 +130,16 @@ class X11:
 
 class Wine:
     """Applications and the sweep as Windows programs in a Wine prefix of
-    their own (Windows keeps the owner of a message box disabled, as the
-    sweep expects)."""
+    their own. Windows semantics the test leans on, which Wine follows: a
+    message box disables its owner window, is of class "#32770" with "Button"
+    children, and takes a posted Y key-down as the mnemonic of its Yes."""
 
     def __init__(self, desktop):
         self.desktop = desktop
         env = desktop.env
+        # TMPDIR keeps the server's socket folder inside the test's folder.
         env.update(WINEPREFIX=os.path.join(desktop.folder, "prefix"), WINEARCH="win64",
-                   WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+                   WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", TMPDIR=desktop.folder)
         subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=120,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         # The server for the whole run; wineserver -k stops it and every
