@@ -10,14 +10,12 @@ in network and mount namespaces of its own."""
 
 import argparse
 import os
-import select
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from desktop import Desktop  # noqa: E402
 from harness import check, isolate, rerun_isolated, run_tests, wait_for  # noqa: E402
 
 args = None
@@ -25,83 +23,25 @@ SERVICE_TITLE = "Power Device Service"
 PROMPT_LIMIT = 12  # prompts counted per application; the last is not answered
 
 
-class Desktop:
-    """An Xvfb on a free display, with openbox when wm is set, and the
-    processes started on it."""
-
-    def __init__(self, wm=True):
-        self.processes = []
-        self.folder = tempfile.mkdtemp(prefix="orvik-sweep-")
-        read_end, write_end = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0",
-             "1024x768x24"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        # The number and its line end come in two writes, then the server
-        # closes the pipe; closing it earlier would make the server fail.
-        number = b""
-        while select.select([read_end], [], [], 15)[0]:
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                break
-            number += chunk
-        number = number.decode().strip()
-        os.close(read_end)
-        check(number.isdigit(), "Xvfb did not report its display")
-        self.env = dict(os.environ, DISPLAY=":" + number)
-        self.env.pop("XAUTHORITY", None)
-        if wm:
-            self.start(["openbox", "--sm-disable"])
-            check(wait_for(lambda: self.root_property("_NET_SUPPORTING_WM_CHECK"), 10, 0.05),
-                  "openbox did not start")
-
-    def start(self, command, **kwargs):
-        process = subprocess.Popen(command, env=self.env, stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                   **kwargs)
-        self.processes.append(process)
-        return process
-
-    def root_property(self, name):
-        result = subprocess.run(["xprop", "-root", name], env=self.env, capture_output=True,
-                                text=True)
-        value = result.stdout.split("#", 1)[-1] if "#" in result.stdout else ""
-        return value.strip()
-
-    def stop_xvfb(self):
-        self.xvfb.kill()
-        self.xvfb.wait()
-
-    def close(self):
-        for process in reversed(self.processes):
-            stop(process)
-        self.stop_xvfb()
-        shutil.rmtree(self.folder, ignore_errors=True)
-
-
-def stop(process):
-    if process.poll() is None:
-        process.terminate()
-        try:
-            process.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-
-
-def read_file(path):
-    try:
-        with open(path) as f:
-            return f.read()
-    except FileNotFoundError:
-        return ""
-
-
-class X11:
-    """Applications and the sweep as Linux programs."""
+class System:
+    """What both kinds of program share: the answers an application wrote."""
 
     def __init__(self, desktop):
         self.desktop = desktop
+
+    def answers(self, name):
+        try:
+            with open(os.path.join(self.desktop.folder, name)) as f:
+                return f.read()
+        except FileNotFoundError:
+            return ""
+
+    def close(self):
+        pass
+
+
+class X11(System):
+    """Applications and the sweep as Linux programs."""
 
     def app(self, *options):
         process = self.desktop.start([args.prompt_app] + list(options))
@@ -128,14 +68,14 @@ class X11:
         return code, time.monotonic() - began
 
 
-class Wine:
+class Wine(System):
     """Applications and the sweep as Windows programs in a Wine prefix of
     their own. Windows semantics the test leans on, which Wine follows: a
     message box disables its owner window, is of class "#32770" with "Button"
     children, and takes a posted Y key-down as the mnemonic of its Yes."""
 
     def __init__(self, desktop):
-        self.desktop = desktop
+        super().__init__(desktop)
         env = desktop.env
         # TMPDIR keeps the server's socket folder inside the test's folder.
         env.update(WINEPREFIX=os.path.join(desktop.folder, "prefix"), WINEARCH="win64",
@@ -175,10 +115,6 @@ class Wine:
         subprocess.run(["wineserver", "-k"], env=self.desktop.env, timeout=30)
 
 
-def unix_path(system, name):
-    return os.path.join(system.desktop.folder, name)
-
-
 def sweep_closes_and_saves(make_system, wm=True):
     desktop = Desktop(wm=wm)
     system = None
@@ -202,20 +138,20 @@ def sweep_closes_and_saves(make_system, wm=True):
         check(code == 0, f"exit code {code}")
         for i, editor in enumerate(editors):
             check(wait_for(lambda: editor.poll() is not None, 5), f"editor {i} still runs")
-            check(read_file(unix_path(system, f"editor{i}")) == "yes\n",
-                  f"editor {i} saved {read_file(unix_path(system, f'editor{i}'))!r}")
+            check(system.answers(f"editor{i}") == "yes\n",
+                  f"editor {i} answered {system.answers(f'editor{i}')!r}")
         check(hostile is None or hostile.poll() is not None,
               "the window with odd properties was not closed")
         check(terminal.poll() is None, "the terminal was closed")
-        check(service.poll() is None and read_file(unix_path(system, "service")) == "",
+        check(service.poll() is None and system.answers("service") == "",
               "the service's window was touched")
-        check(busy.poll() is None and read_file(unix_path(system, "busy")) == "",
+        check(busy.poll() is None and system.answers("busy") == "",
               "the dialog open before the sweep was answered")
-        answers = read_file(unix_path(system, "stubborn")).split()
+        answers = system.answers("stubborn").split()
         check(answers == ["yes"] * (PROMPT_LIMIT - 1) and stubborn.poll() is None,
               f"the stubborn application answered {answers}")
     finally:
-        if system and hasattr(system, "close"):
+        if system:
             system.close()
         desktop.close()
 
@@ -233,8 +169,8 @@ def x11_without_manager_closes_by_delete_request():
         time.sleep(0.3)
         code, _ = system.sweep()
         check(code == 0, f"exit code {code}")
-        check(read_file(system.path("editor")) == "yes\n" and editor.poll() is not None,
-              f"the editor saved {read_file(system.path('editor'))!r}")
+        check(system.answers("editor") == "yes\n" and editor.poll() is not None,
+              f"the editor answered {system.answers('editor')!r}")
         check(hostile.poll() is not None, "the window with odd properties was not closed")
     finally:
         desktop.close()
@@ -245,6 +181,7 @@ def x11_ends_at_once_without_windows_or_display():
     try:
         system = X11(desktop)
         code, seconds = system.sweep()
+        print(f"       empty desktop: {seconds * 1000:.0f} ms", flush=True)
         check(code == 0 and seconds < 1, f"empty desktop: exit code {code} after {seconds:.2f} s")
         desktop.env["DISPLAY"] = ":4095"
         code, seconds = system.sweep()
