@@ -80,7 +80,6 @@ bool FakeWindowSystem::postRegisteredMessage(WindowId w, const char*, std::uintp
 }
 
 void FakeWindowSystem::wait(std::int64_t ms) {
-  ++waitCalls;
   const std::int64_t end = now_ + ms;
   while (!timers_.empty() && timers_.begin()->first <= end) {
     auto timer = timers_.extract(timers_.begin());

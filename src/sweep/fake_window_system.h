@@ -49,7 +49,6 @@ class FakeWindowSystem final : public WindowSystem {
 
   std::function<void(const Post&)> onPost;
   std::vector<Post> posts;
-  int waitCalls = 0;
 
   WindowId ownWindow() override { return own_; }
   std::vector<WindowId> topLevelWindows() override;
