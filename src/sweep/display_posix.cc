@@ -1,6 +1,7 @@
 #include "sweep/display_posix.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -39,8 +40,13 @@ DisplayChoice fromPlatformIni(const std::string& path) {
   return choice;
 }
 
-// A local display (":0", ":1.0") from the first process, in process number
-// order, whose environment names one; its cookie file comes with it.
+// Ordinary accounts start here; system accounts (display managers' greeters
+// among them) have lower numbers.
+constexpr uid_t kFirstUserId = 1000;
+
+// A local display (":0", ":1.0") from the first process of an ordinary user,
+// in process number order, whose environment names one; its cookie file
+// comes with it.
 DisplayChoice fromSessions(const std::string& procRoot) {
   std::set<long> pids;
   if (DIR* dir = opendir(procRoot.c_str())) {
@@ -52,7 +58,10 @@ DisplayChoice fromSessions(const std::string& procRoot) {
     closedir(dir);
   }
   for (long pid : pids) {
-    std::ifstream in(procRoot + "/" + std::to_string(pid) + "/environ", std::ios::binary);
+    const std::string folder = procRoot + "/" + std::to_string(pid);
+    struct stat owner;
+    if (stat(folder.c_str(), &owner) != 0 || owner.st_uid < kFirstUserId) continue;
+    std::ifstream in(folder + "/environ", std::ios::binary);
     std::string environ_((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     DisplayChoice choice;
     std::string home;

@@ -2,7 +2,8 @@
 // session, so it usually has no DISPLAY of its own; then "platform.ini"
 // beside the program names it (Display=:0, and XAuthority= the cookie file
 // when the display needs one), and failing that the display of a logged-in
-// user is taken from the environment of one of that user's processes.
+// user is taken from the environment of one of that user's processes (an
+// ordinary account's, not a system account's such as a login screen's).
 #pragma once
 
 #include <string>

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -27,8 +28,9 @@ class DisplayTest : public ::testing::Test {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << text;
   }
-  void process(const std::string& pid, const std::string& environ_) {
+  void process(const std::string& pid, const std::string& environ_, uid_t owner = 1000) {
     write(root_ / "proc" / pid / "environ", environ_);
+    ASSERT_EQ(chown((root_ / "proc" / pid).c_str(), owner, owner), 0);
   }
   DisplayChoice find(const char* environmentDisplay) {
     return findDisplay(environmentDisplay, root_ / "program", root_ / "proc");
@@ -38,8 +40,9 @@ class DisplayTest : public ::testing::Test {
 };
 
 TEST_F(DisplayTest, EnvironmentThenPlatformIniThenALoggedInSession) {
-  // Processes in number order: 7 has no display, 9 a remote one, 12 the
-  // session's (as the numbers sort, not as the names do).
+  // Processes in number order: 5 is a login screen's, 7 has no display, 9 a
+  // remote one, 12 the session's (as the numbers sort, not as the names do).
+  process("5", std::string("DISPLAY=:0\0", 11), 120);
   process("7", std::string("HOME=/root\0PATH=/bin\0", 21));
   process("9", std::string("DISPLAY=far:0\0", 14));
   process("12", std::string("HOME=/nowhere\0DISPLAY=:1\0XAUTHORITY=/run/user/1000/xauth\0", 57));
