@@ -39,9 +39,12 @@ class Desktop:
             self.env = dict(os.environ, DISPLAY=self.display)
             self.env.pop("XAUTHORITY", None)
             if wm:
-                self.start(["openbox", "--sm-disable"])
-                check(wait_for(lambda: self.root_property("_NET_SUPPORTING_WM_CHECK"), 10, 0.05),
-                      "openbox did not start")
+                # Openbox names itself on the root before it manages windows;
+                # a window mapped in between can stay unmanaged and unmapped.
+                # Its start-up command runs once it is ready.
+                ready = os.path.join(self.folder, "wm-ready")
+                self.start(["openbox", "--sm-disable", "--startup", "touch " + ready])
+                check(wait_for(lambda: os.path.exists(ready), 10, 0.02), "openbox did not start")
         except BaseException:
             self.close()
             raise
