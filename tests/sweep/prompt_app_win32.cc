@@ -33,11 +33,27 @@ void ask(HWND window) {
   DestroyWindow(window);
 }
 
+// Tells the test that the windows are there.
+void announceReady() {
+  std::printf("ready\n");
+  std::fflush(stdout);
+}
+
+constexpr UINT_PTR kReadyTimer = 1;
+
 LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CLOSE:
-    case WM_APP:
       if (!asking) ask(window);
+      return 0;
+    case WM_APP:
+      // The message box's own loop delivers the timer once the box is up.
+      SetTimer(window, kReadyTimer, 50, nullptr);
+      ask(window);
+      return 0;
+    case WM_TIMER:
+      KillTimer(window, kReadyTimer);
+      announceReady();
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -70,9 +86,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   HWND window = CreateWindowA(className, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
                               200, nullptr, nullptr, instance, nullptr);
   if (!window) return 1;
-  if (askNow) PostMessageA(window, WM_APP, 0, 0);
-  std::printf("ready\n");
-  std::fflush(stdout);
+  if (askNow) {
+    PostMessageA(window, WM_APP, 0, 0);
+  } else {
+    announceReady();
+  }
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);

@@ -126,6 +126,7 @@ int main(int argc, char** argv) {
   if (hostile) makeHostile();
   XMapWindow(display, mainWindow);
   if (askNow) ask();
+  XSync(display, False);
   std::printf("ready\n");
   std::fflush(stdout);
 

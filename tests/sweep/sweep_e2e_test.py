@@ -102,7 +102,7 @@ class Wine(System):
         return "Z:" + os.path.join(self.desktop.folder, name).replace("/", "\\")
 
     def windows_shown(self, count):
-        time.sleep(0.5)
+        pass  # each application reports once its windows are there
 
     def sweep(self, timeout=120):
         began = time.monotonic()
@@ -166,7 +166,6 @@ def x11_without_manager_closes_by_delete_request():
         system = X11(desktop)
         editor = system.app("--title", "Editor", "--save", system.path("editor"))
         hostile = system.hostile()
-        time.sleep(0.3)
         code, _ = system.sweep()
         check(code == 0, f"exit code {code}")
         check(system.answers("editor") == "yes\n" and editor.poll() is not None,
