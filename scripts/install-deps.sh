@@ -4,17 +4,26 @@ set -euo pipefail
 # lighttpd serves the management pages; chromium (driven from Node.js by
 # playwright-core) and wrk test and measure them. postfix: the mail test runs
 # a server of its own in a network namespace of its own; the package's daemon
-# is neither configured nor started here.
+# is neither configured nor started here. winsweep: Xlib and XTest to build
+# it; a virtual X server, a window manager, a terminal and xprop for its
+# tests; MinGW-w64 and Wine for its Windows build.
 packages=(cmake ninja-build g++ libgtest-dev python3 procps util-linux iproute2 lighttpd chromium
-  fonts-dejavu-core wrk postfix)
+  fonts-dejavu-core wrk postfix
+  libx11-dev libxtst-dev xvfb xauth openbox xterm x11-utils g++-mingw-w64-x86-64-posix)
 command -v node >/dev/null || packages+=(nodejs)
 command -v npm >/dev/null || packages+=(npm)
+# Without their recommendations (Wine's would pull in hundreds of megabytes).
+bare_packages=(wine wine64)
 missing=()
+missing_bare=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
+for p in "${bare_packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing_bare+=("$p")
+done
+if ((${#missing[@]} + ${#missing_bare[@]})); then
+  echo "Installing: ${missing[*]} ${missing_bare[*]}"
   echo "postfix postfix/main_mailer_type select No configuration" | debconf-set-selections
   # No service starts during the installation; a policy of the machine's own is kept.
   policy=/usr/sbin/policy-rc.d
@@ -25,8 +34,15 @@ if ((${#missing[@]})); then
     own_policy=1
     trap 'rm -f "$policy"' EXIT
   fi
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  apt=(apt-get -o DPkg::Lock::Timeout=600)
+  "${apt[@]}" update -qq
+  if ((${#missing[@]})); then
+    DEBIAN_FRONTEND=noninteractive "${apt[@]}" install -y -qq "${missing[@]}" >/dev/null
+  fi
+  if ((${#missing_bare[@]})); then
+    DEBIAN_FRONTEND=noninteractive "${apt[@]}" install -y -qq --no-install-recommends \
+      "${missing_bare[@]}" >/dev/null
+  fi
   if [[ -n $own_policy ]]; then
     rm -f "$policy"
     trap - EXIT
