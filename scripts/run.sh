@@ -10,6 +10,8 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 TARGETS="upskeeper upssim modemsim kestrel orvik" scripts/build.sh
 mkdir -p run run/cgi-bin
+# No winsweep here: a simulated power failure must not close the desktop's
+# real applications, so the shutdown sequence finds none and goes on.
 cp build/src/service/core/upskeeper build/src/cli/orvik run/
 cp build/src/cgi/kestrel run/cgi-bin/
 cp -r data/. run/ 2>/dev/null || true

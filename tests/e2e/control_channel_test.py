@@ -7,7 +7,8 @@ import socket
 import struct
 import sys
 
-from harness import service_arguments, RECORD_PATH, RunFolder, check, field, read_record, run_tests, wait_for
+from harness import (service_arguments, RECORD_PATH, RunFolder, check, field, read_record,
+                     run_tests, wait_for, write_record)
 
 CONTROL_PORT = 8828
 STOP_COMMAND = 35152
@@ -35,12 +36,6 @@ def bound_udp(port, table="/proc/net/udp"):
 def send(command, argument=0):
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sender:
         sender.sendto(struct.pack(">IiI", command, argument, 0), ("127.0.0.1", CONTROL_PORT))
-
-
-def write_record(fmt, offset, value):
-    with open(RECORD_PATH, "r+b") as record:
-        record.seek(offset)
-        record.write(struct.pack("<" + fmt, value))
 
 
 def started_service():

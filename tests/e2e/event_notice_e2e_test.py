@@ -20,8 +20,9 @@ import subprocess
 import sys
 import time
 
-from harness import (RECORD_PATH, RunFolder, check, close_run, field, isolate, read_record,
-                     rerun_isolated, run_tests, text, wait_for)
+from harness import (RECORD_PATH, RunFolder, check, close_run, event_entry as entry, field,
+                     isolate, read_record, rerun_isolated, run_tests, silence_actions, text,
+                     wait_for, write_record)
 from upssim_run import UpsSim
 
 args = None
@@ -36,30 +37,14 @@ NO_SHUTDOWN_NOTICE = 801
 # Record offsets.
 MANUFACTURER = 0
 ALARM_FLAGS = 484
-EVENT_ACTIONS = 1880       # events 0..27
-RECOVERY_ACTIONS = 37944   # events 100..127
-ENTRY_SIZE = 1288
 HOST_NAME = 76160
 COMPUTER_NAME = 76416
 OUTLETS, OUTLET_SIZE = 74084, 88
 OUTLET_DELAY, OUTLET_DEPEND = 20, 22
 # Within an event's entry.
 BNM_ENABLE, BNM_DELAY, BNM_PERIOD, BNM_USERS = 4, 8, 110, 112
-OTHER_ENABLES = (368, 732, 1012, 1280)  # mail, page, execute, shutdown
 
 ON_BATTERY = 1 << 1
-EVENTS = list(range(28)) + list(range(100, 128))
-
-
-def entry(event):
-    return (EVENT_ACTIONS + event * ENTRY_SIZE if event < 100 else
-            RECOVERY_ACTIONS + (event - 100) * ENTRY_SIZE)
-
-
-def write_record(fmt, offset, value):
-    with open(RECORD_PATH, "r+b") as record:
-        record.seek(offset)
-        record.write(struct.pack("<" + fmt, value) if fmt else value)
 
 
 def catalogue_notice(number):
@@ -98,10 +83,7 @@ class NoticeRun:
             identified = wait_for(lambda: (r := read_record()) and
                                   text(r, MANUFACTURER, 64) == "ACME-POWER", 120, interval=0.1)
             check(identified, "the service never identified the UPS")
-            for event in EVENTS:
-                write_record("i", entry(event) + BNM_ENABLE, 0)
-                for offset in OTHER_ENABLES:
-                    write_record("i", entry(event) + offset, 0)
+            silence_actions()
             power = entry(1)
             write_record("i", power + BNM_ENABLE, 1)
             write_record("h", power + BNM_DELAY, 0)

@@ -130,6 +130,36 @@ def read_record():
         return None
 
 
+# Where events' settings lie: events 0..27, then 100..127, one entry each.
+EVENT_ACTIONS, RECOVERY_ACTIONS, ENTRY_SIZE = 1880, 37944, 1288
+ALL_EVENTS = list(range(28)) + list(range(100, 128))
+# Within an entry: the enable fields of the broadcast, mail, page, execute and
+# shutdown actions.
+ACTION_ENABLES = (4, 368, 732, 1012, 1280)
+
+
+def event_entry(event):
+    """The offset of event's settings in the record."""
+    return (EVENT_ACTIONS + event * ENTRY_SIZE if event < 100 else
+            RECOVERY_ACTIONS + (event - 100) * ENTRY_SIZE)
+
+
+def write_record(fmt, offset, value):
+    """Writes one field of the live record: a struct format, or None for bytes."""
+    with open(RECORD_PATH, "r+b") as record:
+        record.seek(offset)
+        record.write(struct.pack("<" + fmt, value) if fmt else value)
+
+
+def silence_actions():
+    """Turns every action of every event off, so that a test sees only the
+    actions it enables: the default shutdown of a low battery, above all,
+    stops polling for good."""
+    for event in ALL_EVENTS:
+        for offset in ACTION_ENABLES:
+            write_record("i", event_entry(event) + offset, 0)
+
+
 def field(record, fmt, offset):
     return struct.unpack_from("<" + fmt, record, offset)[0]
 
@@ -152,14 +182,17 @@ def run_tests(tests):
     return 1 if failed else 0
 
 
-def service_arguments(upssim=False):
+def service_arguments(upssim=False, extra=()):
     """The command line every service test takes: --upskeeper, --data and,
-    where upssim drives the service, --upssim."""
+    where upssim drives the service, --upssim; then the test's own program
+    paths named in extra ("--winsweep", ...)."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--upskeeper", required=True)
     parser.add_argument("--data", required=upssim)
     if upssim:
         parser.add_argument("--upssim", required=True)
+    for name in extra:
+        parser.add_argument(name, required=True)
     parser.add_argument("--isolated", action="store_true", help=argparse.SUPPRESS)
     return parser.parse_args()
 

@@ -15,14 +15,14 @@ import pwd
 import shutil
 import signal
 import socket
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 
-from harness import (RECORD_PATH, RunFolder, check, close_run, field, isolate, read_record,
-                     rerun_isolated, run_tests, service_arguments, text, wait_for)
+from harness import (RunFolder, check, close_run, event_entry, field, isolate,
+                     read_record, rerun_isolated, run_tests, service_arguments, silence_actions,
+                     text, wait_for, write_record)
 from upssim_run import UpsSim
 
 SERVER = "127.0.0.2"
@@ -30,7 +30,6 @@ ADDRESSES = ("ops@example.test", "boss@example.test")
 # Record offsets (src/shared/status_record.h); within an event's entry below.
 ALARM_FLAGS, COMPUTER_NAME, ON_BATTERY = 484, 76416, 1 << 1
 MAIL_ENABLE, MAIL_DELAY, MAIL_MESSAGE, MAIL_USERS = 368, 372, 374, 474
-OTHER_ENABLES = (4, 732, 1012, 1280)  # broadcast, page, execute, shutdown
 # Name, type, private, unprivileged, wake-up, process limit, program (no chroot).
 SERVICES = [(f"{SERVER}:25", "inet", "n", "-", "-", "-", "smtpd"),
             ("cleanup", "unix", "n", "-", "-", "0", "cleanup"),
@@ -123,10 +122,7 @@ args = server = folder = sim = None
 
 
 def write_entry(event, fmt, offset, value):
-    at = (1880 + event * 1288 if event < 100 else 37944 + (event - 100) * 1288) + offset
-    with open(RECORD_PATH, "r+b") as record:
-        record.seek(at)
-        record.write(struct.pack("<" + fmt, value) if fmt else value)
+    write_record(fmt, event_entry(event) + offset, value)
 
 
 def start_service():
@@ -141,9 +137,7 @@ def start_service():
     folder.start()
     check(wait_for(lambda: (r := read_record()) and text(r, 0, 64) == "ACME-POWER", 120, 0.1),
           "the service never identified the UPS")
-    for event in list(range(28)) + list(range(100, 128)):
-        for offset in OTHER_ENABLES + (MAIL_ENABLE,):
-            write_entry(event, "i", offset, 0)
+    silence_actions()
     write_entry(1, "i", MAIL_ENABLE, 1)
     write_entry(1, None, MAIL_USERS, ";".join(ADDRESSES).encode().ljust(258, b"\0"))
     write_entry(1, None, MAIL_MESSAGE, b"Power failure at #HOSTNAME#\n.\nSee the log.\0")

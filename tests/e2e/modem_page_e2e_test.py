@@ -11,12 +11,12 @@ port 8828, a /dev/shm for the record). About two minutes."""
 
 import argparse
 import os
-import struct
 import sys
 import time
 
-from harness import (RECORD_PATH, RunFolder, check, close_run, field, isolate, read_record,
-                     rerun_isolated, run_tests, text, wait_for)
+from harness import (RECORD_PATH, RunFolder, check, close_run, event_entry as entry, field,
+                     isolate, read_record, rerun_isolated, run_tests, silence_actions, text,
+                     wait_for, write_record)
 from modemsim_run import ModemSim
 from upssim_run import UpsSim
 
@@ -26,15 +26,10 @@ args = None
 MANUFACTURER = 0
 ALARM_FLAGS = 484
 PAGE_PORT = 1616
-EVENT_ACTIONS = 1880       # events 0..27
-RECOVERY_ACTIONS = 37944   # events 100..127
-ENTRY_SIZE = 1288
 # Within an event's entry.
-ENABLES = (4, 368, 732, 1012, 1280)  # broadcast, mail, page, execute, shutdown
 PAGE_ENABLE, PAGE_DELAY, PAGE_MESSAGE, PAGE_USERS = 732, 736, 738, 754
 
 ON_BATTERY = 1 << 1
-EVENTS = list(range(28)) + list(range(100, 128))
 
 TOLERANCE = 0.1
 # From "ATH0" to the next call's "ATZ": a 400 ms read, 1 s, and 1 s settle
@@ -45,17 +40,6 @@ BETWEEN_CALLS = 0.4 + 1.0 + 1.0
 def call_gaps(semicolons):
     """Pauses (s) between the lines of one call, each with its read."""
     return [0.5 + 0.3 + 2.0, (6 + semicolons) * 2.0 + 0.3 + 4.0, 0.5 + 0.3 + 1.0]
-
-
-def entry(event):
-    return (EVENT_ACTIONS + event * ENTRY_SIZE if event < 100 else
-            RECOVERY_ACTIONS + (event - 100) * ENTRY_SIZE)
-
-
-def write_record(fmt, offset, value):
-    with open(RECORD_PATH, "r+b") as record:
-        record.seek(offset)
-        record.write(struct.pack("<" + fmt, value) if fmt else value)
 
 
 class PageRun:
@@ -80,9 +64,7 @@ class PageRun:
             identified = wait_for(lambda: (r := read_record()) and
                                   text(r, MANUFACTURER, 64) == "ACME-POWER", 120, interval=0.1)
             check(identified, "the service never identified the UPS")
-            for event in EVENTS:
-                for offset in ENABLES:
-                    write_record("i", entry(event) + offset, 0)
+            silence_actions()
             write_record("i", PAGE_PORT, 1)
             power = entry(1)
             write_record("h", power + PAGE_DELAY, 0)

@@ -19,7 +19,6 @@ import socket
 import struct
 import subprocess
 import sys
-import time
 
 from harness import (RECORD_PATH, RunFolder, check, close_run, isolate, read_record,
                      rerun_isolated, run_tests, text, wait_for)

@@ -4,21 +4,26 @@ than shutDelay shuts nothing down; a lasting one logs events 1, 25 and 125,
 sends the UPS its switch-off with the restore time and runs the power-off
 command (a recorder, as in every test) about 20 s after the failure; power
 that returns meanwhile does not stop it, so the host is power-cycled rather
-than left halted. In network and mount namespaces of its own where it can."""
+than left halted. With autoSave set and winsweep beside the service, the
+sequence starts it on a virtual desktop: it closes an application there,
+answering its save prompt, and the sequence waits for it at most systemDelay
+while another application keeps it busy. In network and mount namespaces of
+its own where it can."""
 
 import os
-import struct
+import shutil
 import sys
 import time
 
-from harness import (RECORD_PATH, RunFolder, check, close_run, isolate, power_requests,
-                     read_record, rerun_isolated, run_tests, service_arguments, text, wait_for)
+from harness import (ALL_EVENTS, RECORD_PATH, RunFolder, check, close_run, event_entry as entry,
+                     isolate, power_requests, read_record, rerun_isolated, run_tests,
+                     service_arguments, silence_actions, text, wait_for, write_record)
+from desktop import Desktop
 from upssim_run import UpsSim
 
 args = None
-EVENT_ACTIONS, RECOVERY_ACTIONS, ENTRY_SIZE = 1880, 37944, 1288
 # Within an event's entry: log, then broadcast, mail, page, execute, shutdown.
-LOG_ENABLE, ENABLES, SHUT_ENABLE, SHUT_DELAY = 0, (4, 368, 732, 1012, 1280), 1280, 1284
+LOG_ENABLE, SHUT_ENABLE, SHUT_DELAY = 0, 1280, 1284
 REBOOT_WITH_DURATION, SHUT_DEPEND, AUTO_SAVE, SYSTEM_DELAY, UPS_DELAY = (
     1072, 74788, 75044, 75048, 75050)
 # rebootWithDuration 600 s less upsDelay: back on 9 (upssim) minutes after the output goes off.
@@ -26,41 +31,36 @@ SWITCH_OFF = "S01R0009\r"
 EXPECTED_S = 10 + 5 + 5  # shutDelay, systemDelay, the pause after the UPS commands
 
 
-def write_record(fmt, offset, value):
-    with open(RECORD_PATH, "r+b") as record:
-        record.seek(offset)
-        record.write(struct.pack("<" + fmt, value) if fmt else value)
-
-
-def entry(event):
-    return EVENT_ACTIONS + event * ENTRY_SIZE if event < 100 else \
-        RECOVERY_ACTIONS + (event - 100) * ENTRY_SIZE
-
-
 class ShutdownRun:
     """upssim and upskeeper, every action off but the power failure's shutdown."""
 
-    def __init__(self):
+    def __init__(self, closer=None):
+        """closer: a Desktop whose windows winsweep, put beside the service,
+        is to close; None leaves winsweep out."""
         self.folder, self.sim = RunFolder(args.upskeeper, args.data), None
         try:
+            if closer:
+                shutil.copy(args.winsweep, self.folder.path)
             self.sim = UpsSim(args.upssim, 2, self.folder.path,
                               {"manufacturer": "TESTWORKS", "model": "VALUE-1000",
                                "battery-charge": "80", "discharge": "0", "charge-rate": "0"})
             self.sim.platform_ini(self.folder.path)
+            if closer:
+                with open(os.path.join(self.folder.path, "platform.ini"), "a") as f:
+                    f.write(f"Display={closer.display}\n")
             if os.path.exists(RECORD_PATH):
                 os.unlink(RECORD_PATH)  # left by a crashed run
             self.folder.start()
             # ident.ini names the model's maker.
             check(wait_for(lambda: (r := read_record()) and text(r, 0, 64) == "ACME-POWER", 120,
                            interval=0.1), "the service never identified the UPS")
-            for event in list(range(28)) + list(range(100, 128)):
-                for offset in ENABLES:
-                    write_record("i", entry(event) + offset, 0)
+            silence_actions()
+            for event in ALL_EVENTS:
                 write_record("i", entry(event) + LOG_ENABLE, event in (1, 25, 125))
             for fmt, offset, value in (
                     ("h", entry(1) + SHUT_DELAY, 10), ("i", entry(1) + SHUT_ENABLE, 1),
                     (None, SHUT_DEPEND, bytes(256)),
-                    ("i", AUTO_SAVE, 1),  # no closer installed: it costs nothing
+                    ("i", AUTO_SAVE, 1),  # without winsweep beside it this costs nothing
                     ("h", SYSTEM_DELAY, 5), ("h", UPS_DELAY, 60),
                     ("i", REBOOT_WITH_DURATION, 600)):
                 write_record(fmt, offset, value)
@@ -127,10 +127,52 @@ def power_back_during_the_sequence_still_power_cycles(run):
     check([c for _, c in offs] == [SWITCH_OFF] and offs[0][0] > restored_at, f"UPS got {offs}")
 
 
+def answers(path):
+    """What a prompt_app saved: one "yes" or "no" line per answer."""
+    try:
+        with open(path) as f:
+            return f.read()
+    except FileNotFoundError:
+        return ""
+
+
+def closer_runs_and_is_waited_for_at_most_system_delay():
+    desktop = Desktop()
+    run = None
+    try:
+        def app(name, *options):
+            saved = os.path.join(desktop.folder, name)
+            process = desktop.start([args.prompt_app, "--title", name, "--save", saved, *options])
+            check(process.stdout.readline().strip() == b"ready", "prompt_app did not start")
+            return saved
+
+        editor = app("Editor")
+        stubborn = app("Stubborn", "--forever")  # asks again after each answer
+        run = ShutdownRun(closer=desktop)
+        failed_at = run.power("fail")
+        check(run.powered_off(EXPECTED_S + 30), "no power-off request")
+        took = time.monotonic() - failed_at
+        answered = answers(stubborn).count("yes")
+        print(f"       with winsweep busy: power failure to the power-off command {took:.2f} s",
+              flush=True)
+        # The sequence gives winsweep systemDelay, then its own grace: 5 s more
+        # than without it, never the half minute the stubborn prompt holds it.
+        check(took <= EXPECTED_S + 5 + 5, f"power-off after {took:.2f} s")
+        # winsweep goes on after the sequence stops waiting for it.
+        check(wait_for(lambda: answers(stubborn).count("yes") > answered, 60, 0.2),
+              f"winsweep answered the stubborn prompt {answered} times, then no more")
+        check(wait_for(lambda: answers(editor) == "yes\n", 90, 0.2),
+              f"the editor saved {answers(editor)!r}")
+    finally:
+        if run:
+            run.close()
+        desktop.close()
+
+
 def main():
     global args
-    args = service_arguments(upssim=True)
-    for name in ("upskeeper", "upssim", "data"):
+    args = service_arguments(upssim=True, extra=("--winsweep", "--prompt-app"))
+    for name in ("upskeeper", "upssim", "data", "winsweep", "prompt_app"):
         setattr(args, name, os.path.abspath(getattr(args, name)))
     if args.isolated:
         isolate()
@@ -154,6 +196,8 @@ def main():
          with_run(short_failure_shuts_nothing_down, lasting_failure_shuts_down_in_order)),
         ("PowerBackDuringTheSequenceStillPowerCycles",
          with_run(power_back_during_the_sequence_still_power_cycles)),
+        ("CloserRunsAndIsWaitedForAtMostSystemDelay",
+         closer_runs_and_is_waited_for_at_most_system_delay),
     ])
 
 

@@ -19,7 +19,7 @@ import sys
 import time
 
 from harness import (RECORD_PATH, RECORD_SIZE, RunFolder, check, close_run, field, isolate,
-                     namespaces_available, read_record, text, wait_for)
+                     namespaces_available, read_record, silence_actions, text, wait_for)
 from upssim_run import UpsSim
 
 args = None
@@ -246,6 +246,7 @@ class Link:
                            interval=0.1)
         check(settled, f"record differs at (offset, found, expected) "
                        f"{mismatches(self.record(), expected)}")
+        silence_actions()  # a low battery's shutdown would stop the polling
         since = time.monotonic()
         back = wait_for(lambda: any(t > since and c in group1(self.protocol)
                                     for t, c in self.sim.received()), 60, interval=0.1)
