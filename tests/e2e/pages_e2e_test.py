@@ -174,8 +174,9 @@ def main():
     for need in (args.lighttpd, "/usr/bin/chromium",
                  os.path.join(args.browser, "node_modules", "playwright-core")):
         if not os.path.exists(need):
-            print(f"{need} is missing (scripts/install-deps.sh installs it): skipped")
-            return SKIPPED
+            # The test command installs them: a missing one is a broken set-up, not a skip.
+            print(f"[FAIL] {need} is missing (scripts/install-deps.sh installs it)")
+            return 1
     return run_tests([("KilledServiceRecordIsNotShown", killed_service_record_is_not_shown),
                       ("PagesInABrowser", pages_in_a_browser)])
 
