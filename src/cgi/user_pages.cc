@@ -15,10 +15,6 @@
 namespace orvik {
 namespace {
 
-// The web server's helper listens here for the news that the file changed.
-constexpr uint16_t kAccessNoticePort = 8881;
-constexpr uint32_t kAccessChangedCommand = 4660;
-constexpr int32_t kAccessChangedArgument = 22136;
 constexpr char kAccessTempName[] = "defaults.aut.tmp";
 constexpr auto kAccessFilePerms =
     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;

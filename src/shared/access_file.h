@@ -12,12 +12,18 @@
 // Pure functions; any thread.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace orvik {
 
 inline constexpr char kAccessFileName[] = "defaults.aut";
+// The datagram that tells the web server's helper, on 127.0.0.1, that the
+// file changed.
+inline constexpr uint16_t kAccessNoticePort = 8881;
+inline constexpr uint32_t kAccessChangedCommand = 4660;
+inline constexpr int32_t kAccessChangedArgument = 22136;
 // Longest user name or password the file takes.
 inline constexpr std::size_t kMaxAccountText = 63;
 
