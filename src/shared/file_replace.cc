@@ -8,12 +8,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The file a path names in the end: links followed as far as they lead to
-// something that exists; a path that names nothing yet stays as it is.
+// The file a path names in the end: its links followed, also one that
+// names a file still to be made.
 fs::path finalFile(const std::string& path) {
+  fs::path file(path);
   std::error_code error;
-  const fs::path resolved = fs::weakly_canonical(fs::path(path), error);
-  return error ? fs::path(path) : resolved;
+  for (int hops = 0; hops < 40 && fs::is_symlink(file, error); ++hops) {
+    const fs::path target = fs::read_symlink(file, error);
+    if (error) break;
+    file = target.is_absolute() ? target : file.parent_path() / target;
+  }
+  return file;
 }
 
 bool writeAll(const fs::path& path, std::string_view contents, fs::perms perms) {
