@@ -86,6 +86,7 @@ TEST_F(SystemPages, UserPageWritesTheAccessFileOnlyForAStorableAccount) {
   // Page 200 in Windows-1251: "Учетная запись пользователя была изменена".
   page = post("page=200", "UserName=op&PwdName1=x&PwdName2=x&ApplyUser=+Apply");
   EXPECT_TRUE(has(page, "&nbsp;\xD3\xF7\xE5\xF2\xED\xE0\xFF \xE7\xE0\xEF\xE8\xF1\xFC"));
+  EXPECT_LT(page.find("charset=windows-1251"), 1024u);
 
   // A file the page cannot replace: nothing is sent, and no success shown.
   std::filesystem::remove(folder_ / "defaults.aut");

@@ -141,6 +141,12 @@ void userPage(PageContext& context, const UserTexts& texts) {
                               : Outcome::kNone;
 
   PageWriter& out = context.out;
+  // The envelope names no character set; without this a browser reads the
+  // Russian page in its own default and shows nothing readable. Within the
+  // first 1024 bytes, where browsers look for it.
+  if (texts.page == 200) {
+    out.write("\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">");
+  }
   if (texts.tab == nullptr) {
     writeFrameTop(context, texts.page);
   } else {
