@@ -12,11 +12,11 @@ namespace {
 class ConfigurationPages : public KestrelTest {
  protected:
   void addEntry(int action, int month, int day, int year) {
-    post("page=33&val=999", "actSelName=" + std::to_string(action) + "&monthSelName=" +
-                                std::to_string(month) + "&daySelName=" + std::to_string(day) +
-                                "&yrSelName=" + std::to_string(year) +
-                                "&hourSelName=8&minSelName=5&secSelName=0&freqSelName=3"
-                                "&addSchName=+Add+");
+    post("page=33&val=999",
+         "actSelName=" + std::to_string(action) + "&monthSelName=" + std::to_string(month) +
+             "&daySelName=" + std::to_string(day) + "&yrSelName=" + std::to_string(year) +
+             "&hourSelName=8&minSelName=5&secSelName=0&freqSelName=3"
+             "&addSchName=+Add+");
   }
 };
 
@@ -34,7 +34,7 @@ TEST_F(ConfigurationPages, UpsParametersTakeOnlyWhatTheirCapabilityAllows) {
   } cases[] = {
       {"confInVolt=230", 230, -2, 500, 500},
       {"confInVolt=235", 230, -2, 500, 500},
-      {"confInVolt=0", 0, -2, 500, 500},  // the fourth allowed value
+      {"confInVolt=0", 0, -2, 500, 500},     // the fourth allowed value
       {"confOutVolt=230", 0, -2, 500, 500},  // not reported: ignored
       {"confOutFreq=449&confInFreq=-7", 0, -2, 500, -7},
       {"confOutFreq=550&confInVolt=99999", 0, -2, 550, -7},
@@ -65,8 +65,8 @@ TEST_F(ConfigurationPages, AudibleAlarmOffersTheChoicesOfItsCapability) {
       {3, -2, "", ""},
   };
   for (const Case& c : cases) {
-    record().confAudible = Param{static_cast<int16_t>(c.value), static_cast<int16_t>(c.capability),
-                                 {1, 2, 3}};
+    record().confAudible =
+        Param{static_cast<int16_t>(c.value), static_cast<int16_t>(c.capability), {1, 2, 3}};
     const std::string page = get("page=31");
     SCOPED_TRACE(std::to_string(c.capability) + "/" + std::to_string(c.value));
     EXPECT_TRUE(has(page, "Audible Alarm:&nbsp;</font></td>\n<td nowrap><font class=\"itemData\">" +
@@ -82,12 +82,11 @@ TEST_F(ConfigurationPages, EventApplyClearsTheFlagsThatWereNotPosted) {
   ASSERT_EQ(reinterpret_cast<char*>(&failure) - reinterpret_cast<char*>(&record()), 3168);
   failure.logEnable = failure.mailEnable = failure.pageEnable = 1;
   failure.executeEnable = failure.shutEnable = 1;
-  post("page=32&val=102",
-       "bnmEnable=0&bnmDelay=70000&mailUsers=ops%40example.org&bnmMessage=" +
-           std::string(200, 'm') + "&eventApplyBtn=+Apply");
+  post("page=32&val=102", "bnmEnable=0&bnmDelay=70000&mailUsers=ops%40example.org&bnmMessage=" +
+                              std::string(200, 'm') + "&eventApplyBtn=+Apply");
   EXPECT_EQ(failure.bnmEnable, 1);
-  for (int flag : {failure.logEnable, failure.mailEnable, failure.pageEnable,
-                   failure.executeEnable, failure.shutEnable}) {
+  for (int flag : {failure.logEnable, failure.mailEnable, failure.pageEnable, failure.executeEnable,
+                   failure.shutEnable}) {
     EXPECT_EQ(flag, 0);
   }
   EXPECT_EQ(failure.bnmDelay, 32767);
@@ -107,8 +106,10 @@ TEST_F(ConfigurationPages, EventApplyClearsTheFlagsThatWereNotPosted) {
   EXPECT_EQ(record().eventActionsOdd[1].logEnable, 1) << "selecting changes nothing";
   // An event the list does not hold shows the list.
   for (const char* query : {"page=32&val=1702", "page=32&val=-102", "page=32&val=99"}) {
-    EXPECT_TRUE(has(get(query), "name=\"eventSelect\" size=\"12\">\n<option value=102>Power "
-                                "failure\n<option value=203>")) << query;
+    EXPECT_TRUE(has(get(query),
+                    "name=\"eventSelect\" size=\"12\">\n<option value=102>Power "
+                    "failure\n<option value=203>"))
+        << query;
   }
 }
 

@@ -18,14 +18,12 @@ struct EventRow {
 
 // Row r (1-based) is kEvents[r - 1]; its option value is 100 r + code.
 constexpr EventRow kEvents[] = {
-    {"Power failure", 2},        {"Power restore", 3},
-    {"Battery low", 4},          {"Battery no longer low", 5},
-    {"Communication lost", 38},  {"Communication established", 39},
-    {"Output overload", 14},     {"Output overload solved", 15},
-    {"Battery bad", 0},          {"Battery replaced", 1},
-    {"Shutdown started", 50},    {"Shutdown completed", 51},
-    {"Test in progress", 46},    {"Test completed", 47},
-    {"Service started", 48},     {"Service stopped", 49},
+    {"Power failure", 2},         {"Power restore", 3},           {"Battery low", 4},
+    {"Battery no longer low", 5}, {"Communication lost", 38},     {"Communication established", 39},
+    {"Output overload", 14},      {"Output overload solved", 15}, {"Battery bad", 0},
+    {"Battery replaced", 1},      {"Shutdown started", 50},       {"Shutdown completed", 51},
+    {"Test in progress", 46},     {"Test completed", 47},         {"Service started", 48},
+    {"Service stopped", 49},
 };
 constexpr int kEventRows = static_cast<int>(std::size(kEvents));
 
@@ -42,11 +40,15 @@ struct Field {
   std::size_t textSize;
 };
 
-#define FLAG(label, member) {label, #member, Control::kCheck, &EventAction::member, nullptr, nullptr, 0}
-#define NUMBER(label, member, control) {label, #member, control, nullptr, &EventAction::member, nullptr, 0}
-#define TEXT(label, member)                                                             \
-  {label, #member, Control::kText, nullptr, nullptr,                                    \
-   [](EventAction& a) -> char* { return a.member; }, sizeof(EventAction::member)}
+#define FLAG(label, member) \
+  { label, #member, Control::kCheck, &EventAction::member, nullptr, nullptr, 0 }
+#define NUMBER(label, member, control) \
+  { label, #member, control, nullptr, &EventAction::member, nullptr, 0 }
+#define TEXT(label, member)                                                           \
+  {                                                                                   \
+    label, #member, Control::kText, nullptr, nullptr,                                 \
+        [](EventAction& a) -> char* { return a.member; }, sizeof(EventAction::member) \
+  }
 
 struct Section {
   const char* title;

@@ -19,8 +19,8 @@ namespace orvik {
 template <class T>
 T decimalFor(const std::string& text) {
   const int64_t v = parseDecimal(text);
-  return static_cast<T>(std::clamp<int64_t>(v, std::numeric_limits<T>::min(),
-                                            std::numeric_limits<T>::max()));
+  return static_cast<T>(
+      std::clamp<int64_t>(v, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
 }
 
 template <class T>

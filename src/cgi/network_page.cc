@@ -115,11 +115,25 @@ struct ListBox {
   const char* firstOption;
 };
 
-constexpr ListBox kCommunities{"&nbsp;Community", "cmForm1", "Add Community Name", "CmName",
-                               "CmAdd", "Community Name", "CmSelect", false, "CmRemove",
+constexpr ListBox kCommunities{"&nbsp;Community",
+                               "cmForm1",
+                               "Add Community Name",
+                               "CmName",
+                               "CmAdd",
+                               "Community Name",
+                               "CmSelect",
+                               false,
+                               "CmRemove",
                                "** community name **"};
-constexpr ListBox kReceivers{"&nbsp;Trap Receiver", "TrpForm1", "Add Receiver IP&nbsp;",
-                             "TrpName", "TrpAdd", "Receiver IP", "TrpSelect", true, "TrpRemove",
+constexpr ListBox kReceivers{"&nbsp;Trap Receiver",
+                             "TrpForm1",
+                             "Add Receiver IP&nbsp;",
+                             "TrpName",
+                             "TrpAdd",
+                             "Receiver IP",
+                             "TrpSelect",
+                             true,
+                             "TrpRemove",
                              "** snmp trap receiver **"};
 
 void writeListBox(PageWriter& out, const ListBox& box, const std::vector<std::string>& entries) {
@@ -138,8 +152,9 @@ void writeListBox(PageWriter& out, const ListBox& box, const std::vector<std::st
             box.select);
   out.print("\n<option value=\"0\">%s</option>", box.firstOption);
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    out.print(box.receivers ? "\n<option value=\"%02zu\">%s" : "\n<option value=\"%02zu\">%s</option>",
-              i + 1, htmlEscape(entries[i]).c_str());
+    out.print(
+        box.receivers ? "\n<option value=\"%02zu\">%s" : "\n<option value=\"%02zu\">%s</option>",
+        i + 1, htmlEscape(entries[i]).c_str());
   }
   out.write("\n</select>");
   writeButtons(out, box.removeButton, "Remove");

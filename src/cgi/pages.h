@@ -14,6 +14,8 @@ void measuredPage(PageContext& context);        // 13, reloads every 5 s
 void eventLogPage(PageContext& context);        // 41
 void dataLogPage(PageContext& context);         // 42
 void logSettingsPage(PageContext& context);     // 44
+
+// The Settings, Configuration, Control and System sections.
 void basicInformationPage(PageContext& context);    // 21
 void communicationsPage(PageContext& context);      // 22
 void networkPage(PageContext& context);             // 23, the SNMP agent's file

@@ -21,8 +21,8 @@ std::string siteOf(std::string_view authority, std::string_view scheme) {
   if (at != std::string_view::npos) authority.remove_prefix(at + 1);
   const std::size_t close = authority.rfind(']');
   const std::size_t colon = authority.rfind(':');
-  const bool hasPort = colon != std::string_view::npos &&
-                       (close == std::string_view::npos || colon > close);
+  const bool hasPort =
+      colon != std::string_view::npos && (close == std::string_view::npos || colon > close);
   const std::string host = lower(authority.substr(0, hasPort ? colon : authority.size()));
   if (host.empty()) return "";
   const std::string port =

@@ -19,7 +19,7 @@ constexpr int kLastYear = 2022;
 constexpr int kYearsAhead = 10;
 
 constexpr const char* kFrequencies[] = {"Once", "Daily", "Weekly", "Monthly"};
-constexpr const char* kWeekdays[] = {"Sunday",   "Monday", "Tuesday",  "Wednesday",
+constexpr const char* kWeekdays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                      "Thursday", "Friday", "Saturday"};
 
 struct Key {
@@ -71,7 +71,9 @@ void storeWeekday(ScheduleEntry& entry) {
   local.tm_min = loadField(entry.minute);
   local.tm_sec = loadField(entry.second);
   local.tm_isdst = -1;
-  if (std::mktime(&local) != static_cast<std::time_t>(-1)) storeField(entry.weekday, local.tm_wday + 1);
+  if (std::mktime(&local) != static_cast<std::time_t>(-1)) {
+    storeField(entry.weekday, local.tm_wday + 1);
+  }
 }
 
 // The last pair names the button: add a new last entry, replace entry val
@@ -107,8 +109,8 @@ void removeEntry(StatusRecord& record, int64_t n) {
   const int count = std::clamp<int>(loadField(record.scheduleCount), 0, kScheduleCapacity);
   if (n < 1 || n > count) return;
   for (int k = static_cast<int>(n); k < count; ++k) {
-    for (const Key& key : kKeys) storeField(record.schedule[k - 1].*key.member,
-                                            loadField(record.schedule[k].*key.member));
+    for (const Key& key : kKeys)
+      storeField(record.schedule[k - 1].*key.member, loadField(record.schedule[k].*key.member));
     storeField(record.schedule[k - 1].weekday, loadField(record.schedule[k].weekday));
   }
   storeField(record.scheduleCount, count - 1);
@@ -142,31 +144,25 @@ void writeEntryForm(PageContext& context, int val, bool editing) {
   StatusRecord& record = context.record;
   PageWriter& out = context.out;
   const int count = std::clamp<int>(loadField(record.scheduleCount), 0, kScheduleCapacity);
-  // Entry val, or a new one: test now, once.
-  ScheduleEntry shown{1, 0, 0, 0, 1, 1, 0, 0, 0};
+  const std::time_t now = std::time(nullptr);
+  const std::tm* local = std::localtime(&now);
+  const int thisYear = local != nullptr ? local->tm_year + 1900 : kLastYear;
+  // Entry val, or a new one: a general test now, its frequency left open.
+  ScheduleEntry shown{1, 0, 0, 0, 1, 1, static_cast<int16_t>(thisYear), 0, 0};
   if (val >= 0 && val < count) {
     const ScheduleEntry& entry = record.schedule[val];
     for (const Key& key : kKeys) shown.*key.member = loadField(entry.*key.member);
-  } else {
-    const std::time_t now = std::time(nullptr);
-    const std::tm* local = std::localtime(&now);
-    if (local != nullptr) {
-      shown = ScheduleEntry{1,
-                            static_cast<int16_t>(local->tm_sec),
-                            static_cast<int16_t>(local->tm_min),
-                            static_cast<int16_t>(local->tm_hour),
-                            static_cast<int16_t>(local->tm_mday),
-                            static_cast<int16_t>(local->tm_mon + 1),
-                            static_cast<int16_t>(local->tm_year + 1900),
-                            0,
-                            0};
-    }
+  } else if (local != nullptr) {
+    shown.second = static_cast<int16_t>(local->tm_sec);
+    shown.minute = static_cast<int16_t>(local->tm_min);
+    shown.hour = static_cast<int16_t>(local->tm_hour);
+    shown.day = static_cast<int16_t>(local->tm_mday);
+    shown.month = static_cast<int16_t>(local->tm_mon + 1);
   }
-  const std::time_t now = std::time(nullptr);
-  const std::tm* today = std::localtime(&now);
-  const int thisYear = today != nullptr ? today->tm_year + 1900 : kLastYear;
-  const int lastYear = std::clamp(std::max<int>(thisYear, shown.year) + kYearsAhead, kLastYear,
-                                  9999);
+  // The years run on past today and past the entry's, so that an entry can
+  // always be made and shown (a list that ended in 2022 could not).
+  const int lastYear =
+      std::clamp(std::max<int>(thisYear, shown.year) + kYearsAhead, kLastYear, 9999);
 
   out.print("\n<form name=\"%s\" action=\"%s?page=33&val=%d&\" METHOD=POST>", "scheduleForm",
             kProgramPath, val);
@@ -189,8 +185,8 @@ void writeEntryForm(PageContext& context, int val, bool editing) {
   for (int n = 1; n <= outlets; ++n) actions[actionCount++] = 99 + n;
   for (int n = 1; n <= outlets; ++n) actions[actionCount++] = 199 + n;
   out.write("\n<tr>");
-  writeNamedOptions(out, "Type&nbsp;&nbsp;&nbsp;", "actSelName", actions, actionCount,
-                    shown.action, [](int v) { return actionText(v, false); });
+  writeNamedOptions(out, "Type&nbsp;&nbsp;&nbsp;", "actSelName", actions, actionCount, shown.action,
+                    [](int v) { return actionText(v, false); });
   out.write("\n</tr>\n<tr>");
   writeOptions(out, "Month&nbsp;", "monthSelName", 1, 12, shown.month);
   writeOptions(out, "&nbsp;&nbsp;&nbsp;Day&nbsp;", "daySelName", 1, 31, shown.day);
@@ -198,8 +194,7 @@ void writeEntryForm(PageContext& context, int val, bool editing) {
   out.write("\n</tr>\n<tr>");
   writeOptions(out, "Hour&nbsp;&nbsp;&nbsp;", "hourSelName", 0, 23, shown.hour);
   writeOptions(out, "&nbsp;&nbsp;&nbsp;&nbsp;Min&nbsp;", "minSelName", 0, 59, shown.minute);
-  writeOptions(out, "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;Sec&nbsp;", "secSelName", 0, 59,
-               shown.second);
+  writeOptions(out, "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;Sec&nbsp;", "secSelName", 0, 59, shown.second);
   constexpr int kFrequencyCodes[] = {1, 2, 3, 4};
   writeNamedOptions(out, "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;Freq.&nbsp;", "freqSelName",
                     kFrequencyCodes, 4, shown.frequency,
@@ -227,12 +222,12 @@ void writeList(PageContext& context) {
     out.write("&nbsp;Remove</a>");
     out.print("\n<a href=\"%s?page=33&val=%d&\" class=\"menu\">", kProgramPath, k);
     out.write("&nbsp;Edit&nbsp;</a></td>");
-    out.print("\n<td nowrap><font class=\"itemData\">%s - %s, %d %d, %4d, %d:%d:%d, %s</font></td>"
-              "\n</tr>",
-              actionText(loadField(e.action), true).c_str(),
-              nameIn(kWeekdays, 7, loadField(e.weekday)), loadField(e.month), loadField(e.day),
-              loadField(e.year), loadField(e.hour), loadField(e.minute), loadField(e.second),
-              nameIn(kFrequencies, 4, loadField(e.frequency)));
+    out.print(
+        "\n<td nowrap><font class=\"itemData\">%s - %s, %d %d, %4d, %d:%d:%d, %s</font></td>"
+        "\n</tr>",
+        actionText(loadField(e.action), true).c_str(), nameIn(kWeekdays, 7, loadField(e.weekday)),
+        loadField(e.month), loadField(e.day), loadField(e.year), loadField(e.hour),
+        loadField(e.minute), loadField(e.second), nameIn(kFrequencies, 4, loadField(e.frequency)));
   }
   closeBox(out);
 }

@@ -28,8 +28,8 @@ TEST_F(SettingsPages, PostedFormsReachTheRecordAndTheService) {
   EXPECT_TRUE(has(get("page=21"), "name=\"idName\" size=\"28\" value=\"Rack 7 &lt;b&gt;\">"));
 
   // COM3 is index 2, COM9 8; too short a value changes nothing.
-  const std::pair<const char*, int> ports[] = {{"COM3", 2}, {"COM9", 8}, {"COM", 8}, {"", 8},
-                                               {"COM-2147483648", 8}, {"COM1", 0}};
+  const std::pair<const char*, int> ports[] = {{"COM3", 2}, {"COM9", 8},           {"COM", 8},
+                                               {"", 8},     {"COM-2147483648", 8}, {"COM1", 0}};
   for (const auto& [value, stored] : ports) {
     const std::size_t before = sockets_.sent().size();
     post("page=22", std::string("upsport=") + value + "&pageport=" + value + "&apply=+Apply");
@@ -39,8 +39,9 @@ TEST_F(SettingsPages, PostedFormsReachTheRecordAndTheService) {
   }
   storeField(record().upsport, 2);
   const std::string page22 = get("page=22");
-  EXPECT_TRUE(has(page22, "name=\"upsport\">\n<option>COM1</option>\n<option>COM2</option>"
-                          "\n<option selected>COM3</option>\n<option>COM4</option>"));
+  EXPECT_TRUE(has(page22,
+                  "name=\"upsport\">\n<option>COM1</option>\n<option>COM2</option>"
+                  "\n<option selected>COM3</option>\n<option>COM4</option>"));
 }
 
 TEST_F(SettingsPages, ShutdownFormClearsAutoSaveAndOutletFormFillsOutlets) {
@@ -66,8 +67,9 @@ TEST_F(SettingsPages, ShutdownFormClearsAutoSaveAndOutletFormFillsOutlets) {
   EXPECT_EQ(readText(record().outlets[2].outletDescr), "") << "outlet 3 is not there";
 
   const std::string page = get("page=24");
-  EXPECT_TRUE(has(page, "name=\"systemDelay\" size=\"20\" value=\"-5\"><font "
-                        "class=\"itemData\">seconds</font></td>"));
+  EXPECT_TRUE(has(page,
+                  "name=\"systemDelay\" size=\"20\" value=\"-5\"><font "
+                  "class=\"itemData\">seconds</font></td>"));
   EXPECT_TRUE(has(page, "&nbsp;Outlet 2 Settings") && !has(page, "&nbsp;Outlet 3 Settings"));
   storeField(record().outletCount, 0);
   const std::string bare = get("page=24");
@@ -78,8 +80,9 @@ TEST_F(SettingsPages, SnmpFileListsAddsAndRemovesEntriesKeepingOtherLines) {
   const std::string comment = "# rwcommunity x\n";
   writeFile("snmpd.conf", comment + "rwcommunity  public\ntrapsink 10.0.0.1\n");
   std::string page = get("page=23");
-  EXPECT_TRUE(has(page, "\n<option value=\"0\">** community name **</option>"
-                        "\n<option value=\"01\">public</option>\n</select>"));
+  EXPECT_TRUE(has(page,
+                  "\n<option value=\"0\">** community name **</option>"
+                  "\n<option value=\"01\">public</option>\n</select>"));
   EXPECT_TRUE(has(page, "\n<option value=\"01\">10.0.0.1\n</select>"));
 
   struct Step {
@@ -87,13 +90,14 @@ TEST_F(SettingsPages, SnmpFileListsAddsAndRemovesEntriesKeepingOtherLines) {
     const char* file;  // after the comment line
     bool refused;
   } steps[] = {
-      {"CmName=private&CmAdd=+Add",
-       "rwcommunity  public\nrwcommunity private\ntrapsink 10.0.0.1\n", false},
+      {"CmName=private&CmAdd=+Add", "rwcommunity  public\nrwcommunity private\ntrapsink 10.0.0.1\n",
+       false},
       {"TrpName=10.0.0.2&TrpAdd=+Add",
        "rwcommunity  public\nrwcommunity private\ntrapsink 10.0.0.1\ntrapsink 10.0.0.2\n", false},
       {"TrpName=10.0.0.3&TrpAdd=+Add",
        "rwcommunity  public\nrwcommunity private\ntrapsink 10.0.0.1\ntrapsink 10.0.0.2\n"
-       "trapsink 10.0.0.3\n", false},
+       "trapsink 10.0.0.3\n",
+       false},
       {"TrpSelect=01&TrpSelect=02&TrpRemove=Remove",
        "rwcommunity  public\nrwcommunity private\ntrapsink 10.0.0.3\n", false},
       {"CmSelect=1&CmRemove=Remove", "rwcommunity private\ntrapsink 10.0.0.3\n", false},

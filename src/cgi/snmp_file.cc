@@ -33,8 +33,8 @@ bool entryOf(std::string_view line, std::string_view keyword, std::string_view* 
   const std::size_t end = line.find_first_of(kBlanks);
   if (line.substr(0, end) != keyword) return false;
   // The keyword, then one separator; blanks beyond it belong to no entry.
-  *entry = end == std::string_view::npos ? std::string_view()
-                                         : trimmed(line.substr(end + 1), " \t\r");
+  *entry =
+      end == std::string_view::npos ? std::string_view() : trimmed(line.substr(end + 1), " \t\r");
   return true;
 }
 
@@ -49,8 +49,7 @@ std::vector<std::string> snmpEntries(std::string_view text, std::string_view key
   return entries;
 }
 
-std::string withSnmpEntry(std::string_view text, std::string_view keyword,
-                          std::string_view entry) {
+std::string withSnmpEntry(std::string_view text, std::string_view keyword, std::string_view entry) {
   const std::vector<std::string_view> lines = splitLines(text);
   std::size_t after = lines.size();  // the line the new one follows; all of them by default
   for (std::size_t i = 0; i < lines.size(); ++i) {

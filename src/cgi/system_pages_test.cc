@@ -21,7 +21,8 @@ const std::string kAccess = "[/]\nadmin=old\n[/java]\nall=*\n[/help]\nall=*\n";
 const char kRejected[] =
     "\n<font class=\"counter\" color=>&nbsp;Data Entry Error: User or password incorrect&nbsp;"
     "</font>";
-const char kChanged[] = "\n<font class=\"counter\" color=>&nbsp;User account was changed&nbsp;</font>";
+const char kChanged[] =
+    "\n<font class=\"counter\" color=>&nbsp;User account was changed&nbsp;</font>";
 
 TEST_F(SystemPages, ControlPagesSendTestAndOutletCommands) {
   std::string page = post("page=51", "tstups=Initial+Self+Test");
@@ -29,8 +30,9 @@ TEST_F(SystemPages, ControlPagesSendTestAndOutletCommands) {
   EXPECT_TRUE(has(page, "<BODY>\n<meta http-equiv=\"refresh\" content=\"1\">\n<table"));
   storeField(record().testResultsSummary, 5);
   page = get("page=51");
-  EXPECT_TRUE(has(page, "<font class=\"itemData\">Test In Progress</font></td>\n<meta "
-                        "http-equiv=\"refresh\" content=\"3\">"));
+  EXPECT_TRUE(has(page,
+                  "<font class=\"itemData\">Test In Progress</font></td>\n<meta "
+                  "http-equiv=\"refresh\" content=\"3\">"));
   EXPECT_FALSE(has(page, "Outlets"));
 
   post("page=51", "cycthepwr=300&cycleExec=Go");
@@ -63,7 +65,8 @@ TEST_F(SystemPages, UserPageWritesTheAccessFileOnlyForAStorableAccount) {
       {"UserName=admin&PwdName1=%5B%2F%5D&PwdName2=%5B%2F%5D&ApplyUser=+Apply", false},
       {"UserName=admin&PwdName1=a%00b&PwdName2=a&ApplyUser=+Apply", false},
       {"UserName=admin&PwdName1=" + std::string(64, 'p') + "&PwdName2=" + std::string(64, 'p') +
-           "&ApplyUser=+Apply", false},
+           "&ApplyUser=+Apply",
+       false},
       {"UserName=admin&PwdName1=new&PwdName2=new", false},  // no apply button
   };
   for (const Case& c : cases) {
@@ -106,8 +109,9 @@ TEST_F(SystemPages, LinksPageKeepsSixLines) {
   page = post("page=64", "Link1Name=a%0D%0Ab&Link1Desc=x&ApplyLink=+Apply");
   EXPECT_EQ(file("link.cfg"), "host1\nOne\nhost2\nTwo\n" + std::string(63, 'h') + "\n\n");
   EXPECT_TRUE(has(page, "Data Entry Error"));
-  EXPECT_TRUE(has(page, "\n<a href=\"http://host2:9982\" class=\"menu\" target=\"_new\">"
-                        "\n<font class=\"itemTitle\">Two</font></a></td>"));
+  EXPECT_TRUE(has(page,
+                  "\n<a href=\"http://host2:9982\" class=\"menu\" target=\"_new\">"
+                  "\n<font class=\"itemTitle\">Two</font></a></td>"));
 }
 
 TEST_F(SystemPages, PostFromAnotherSiteChangesNothing) {

@@ -59,10 +59,10 @@ constexpr UserTexts kPlainUserPage{199,
                                    kRejected};
 constexpr UserTexts kRussianUserPage{
     200,
-    "\xD1\xE8\xF1\xF2\xE5\xEC\xE0",                          // Система
-    "\xCF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xFC",      // Пользователь
+    "\xD1\xE8\xF1\xF2\xE5\xEC\xE0",                      // Система
+    "\xCF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xFC",  // Пользователь
     "&nbsp;\xD1\xEC\xE5\xED\xE0 \xE8\xEC\xE5\xED\xE8 \xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5"
-    "\xEB\xFF \xE8 \xEF\xE0\xF0\xEE\xEB\xFF",                // Смена имени пользователя и пароля
+    "\xEB\xFF \xE8 \xEF\xE0\xF0\xEE\xEB\xFF",  // Смена имени пользователя и пароля
     "\xC8\xEC\xFF \xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xFF :&nbsp;",  // Имя пользователя
     "\xC2\xE2\xE5\xE4\xE8\xF2\xE5 \xED\xEE\xE2\xFB\xE9 \xEF\xE0\xF0\xEE\xEB\xFC :&nbsp;",
     // Введите новый пароль (еще раз)
@@ -136,9 +136,8 @@ void userPage(PageContext& context, const UserTexts& texts) {
   } else {
     parseAccessFile(text, &account);
   }
-  const Outcome outcome = context.request.method == kMethodPost
-                              ? applyForm(context, path, &account)
-                              : Outcome::kNone;
+  const Outcome outcome =
+      context.request.method == kMethodPost ? applyForm(context, path, &account) : Outcome::kNone;
 
   PageWriter& out = context.out;
   // The envelope names no character set; without this a browser reads the

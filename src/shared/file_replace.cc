@@ -44,11 +44,9 @@ bool replaceFile(const std::string& path, const std::string& tempName, std::stri
   const fs::path temp = folder / tempName;
   std::error_code error;
   const fs::file_status old = fs::status(target, error);
-  const fs::perms perms = !error && fs::is_regular_file(old)
-                              ? old.permissions() & fs::perms::mask
-                              : newFilePerms;
-  if (!writeAll(temp, contents, perms) ||
-      (files != nullptr && !files->syncFile(temp.string()))) {
+  const fs::perms perms =
+      !error && fs::is_regular_file(old) ? old.permissions() & fs::perms::mask : newFilePerms;
+  if (!writeAll(temp, contents, perms) || (files != nullptr && !files->syncFile(temp.string()))) {
     fs::remove(temp, error);
     return false;
   }

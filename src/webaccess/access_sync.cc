@@ -35,8 +35,7 @@ int serveAccessNotices(Sockets& sockets, uint16_t port, const std::function<void
     if (size < 0) return 0;
     ControlDatagram datagram;
     if (decodeControlDatagram(buffer, static_cast<std::size_t>(size), &datagram) == 0 &&
-        datagram.command == kAccessChangedCommand &&
-        datagram.argument == kAccessChangedArgument) {
+        datagram.command == kAccessChangedCommand && datagram.argument == kAccessChangedArgument) {
       onNotice();
     }
   }

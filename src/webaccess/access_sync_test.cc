@@ -29,8 +29,8 @@ TEST(AccessSync, UserFileHoldsTheAccountOrNobody) {
 }
 
 TEST(AccessSync, MissingAccessFileLocksEveryoneOut) {
-  const auto folder = std::filesystem::temp_directory_path() /
-                      ("webaccess-test-" + std::to_string(::getpid()));
+  const auto folder =
+      std::filesystem::temp_directory_path() / ("webaccess-test-" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder);
   const std::string users = (folder / "lighttpd.user").string();
   std::ofstream(folder / "defaults.aut") << "[/]\nadmin=pw\n";

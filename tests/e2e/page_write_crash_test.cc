@@ -84,11 +84,11 @@ TEST_P(PageWriteCrash, KilledWriteLeavesTheOldOrTheNewFile) {
       fs::temp_directory_path() / ("orvik_page_crash_" + kind + std::to_string(getpid()));
   fs::remove_all(folder);
   fs::create_directories(folder);
-  const fs::path file = folder / (kind == "access" ? "defaults.aut"
+  const fs::path file = folder / (kind == "access"  ? "defaults.aut"
                                   : kind == "links" ? "link.cfg"
                                                     : "snmpd.conf");
-  std::ofstream(folder / "platform.ini") << "SnmpdConf=" << (folder / "snmpd.conf").string()
-                                         << "\n";
+  std::ofstream(folder / "platform.ini")
+      << "SnmpdConf=" << (folder / "snmpd.conf").string() << "\n";
   std::ofstream(folder / "snmpd.conf") << agentLines();
 
   const unsigned seed = std::random_device()();

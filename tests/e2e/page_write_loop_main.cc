@@ -35,29 +35,29 @@ int main(int argc, char** argv) {
   FakeSockets sockets;
   std::string body;
   std::size_t at = 0;
-  const KestrelRun run{memory,
-                       sockets,
-                       [&](const char* name) -> const char* {
-                         static std::string length;
-                         if (std::strcmp(name, "REQUEST_METHOD") == 0) return "POST";
-                         if (std::strcmp(name, "QUERY_STRING") == 0) {
-                           return kind == "access" ? "page=61" : kind == "links" ? "page=64"
-                                                                                 : "page=23";
-                         }
-                         if (std::strcmp(name, "CONTENT_LENGTH") == 0) {
-                           length = std::to_string(body.size());
-                           return length.c_str();
-                         }
-                         return nullptr;
-                       },
-                       [&](char* buffer, std::size_t size) {
-                         const std::size_t n = std::min(size, body.size() - at);
-                         std::memcpy(buffer, body.data() + at, n);
-                         at += n;
-                         return n;
-                       },
-                       folder,
-                       &posixFileSystem()};
+  const KestrelRun run{
+      memory,
+      sockets,
+      [&](const char* name) -> const char* {
+        static std::string length;
+        if (std::strcmp(name, "REQUEST_METHOD") == 0) return "POST";
+        if (std::strcmp(name, "QUERY_STRING") == 0) {
+          return kind == "access" ? "page=61" : kind == "links" ? "page=64" : "page=23";
+        }
+        if (std::strcmp(name, "CONTENT_LENGTH") == 0) {
+          length = std::to_string(body.size());
+          return length.c_str();
+        }
+        return nullptr;
+      },
+      [&](char* buffer, std::size_t size) {
+        const std::size_t n = std::min(size, body.size() - at);
+        std::memcpy(buffer, body.data() + at, n);
+        at += n;
+        return n;
+      },
+      folder,
+      &posixFileSystem()};
   for (long n = first; count < 0 || n - first < count; ++n) {
     const std::string number = std::to_string(n);
     std::string second;
@@ -67,9 +67,9 @@ int main(int argc, char** argv) {
     } else if (kind == "links") {
       body.clear();
       for (int i = 1; i <= 3; ++i) {
-        body += "Link" + std::to_string(i) + "Name=" + padded(number + "-" + std::to_string(2 * i - 1)) +
-                "&Link" + std::to_string(i) + "Desc=" + padded(number + "-" + std::to_string(2 * i)) +
-                "&";
+        body += "Link" + std::to_string(i) +
+                "Name=" + padded(number + "-" + std::to_string(2 * i - 1)) + "&Link" +
+                std::to_string(i) + "Desc=" + padded(number + "-" + std::to_string(2 * i)) + "&";
       }
       body += "ApplyLink=+Apply";
     } else {
