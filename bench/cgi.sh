@@ -51,15 +51,20 @@ printf 'COM1=%s\nLoginRecords=%s\n' "$folder/ups.tty" "$folder/no-logins" >"$fol
 keeper=$!
 install/make_lighttpd_conf.sh "$folder" "$(pwd)/web" "$folder" 127.0.0.1 "$port" \
   >"$folder/lighttpd.conf"
+# The site asks every request for a login: the benchmark's own.
+echo "bench:bench" >"$folder/lighttpd.user"
+login="Authorization: Basic $(printf bench:bench | base64)"
 /usr/sbin/lighttpd -D -f "$folder/lighttpd.conf" &
 web=$!
 
 # Measured once the UPS is identified and its values are in the record.
 url="http://127.0.0.1:$port/cgi-bin/kestrel.exe"
 fetch() {
-  python3 - "$1" 2>/dev/null <<'PY' || true
+  python3 - "$1" "$login" 2>/dev/null <<'PY' || true
 import sys, urllib.request
-sys.stdout.write(urllib.request.urlopen(sys.argv[1]).read().decode("latin-1"))
+name, value = sys.argv[2].split(": ", 1)
+request = urllib.request.Request(sys.argv[1], headers={name: value})
+sys.stdout.write(urllib.request.urlopen(request).read().decode("latin-1"))
 PY
 }
 for _ in $(seq 300); do
@@ -80,7 +85,7 @@ for number in 11 13; do
   rates=() p50s=() p99s=() cpus=()
   for run in $(seq "$runs"); do
     cpu_before=$(server_cpu_ms)
-    out=$(wrk -t2 -c8 -d5s --latency "$url?page=$number")
+    out=$(wrk -t2 -c8 -d5s --latency -H "$login" "$url?page=$number")
     cpu_after=$(server_cpu_ms)
     rate=$(awk '/^Requests\/sec:/ {print $2}' <<<"$out")
     requests=$(awk '/requests in/ {print $1}' <<<"$out")

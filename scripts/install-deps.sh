@@ -4,11 +4,12 @@ set -euo pipefail
 # lighttpd serves the management pages; chromium (driven from Node.js by
 # playwright-core) and wrk test and measure them. postfix: the mail test runs
 # a server of its own in a network namespace of its own; the package's daemon
-# is neither configured nor started here. winsweep: Xlib and XTest to build
-# it; a virtual X server, a window manager, a terminal and xprop for its
-# tests; MinGW-w64 and Wine for its Windows build.
+# is neither configured nor started here. snmpd and snmp: the SNMP test runs
+# an agent of its own on the file page 23 edits, and asks it with snmpget.
+# winsweep: Xlib and XTest to build it; a virtual X server, a window manager,
+# a terminal and xprop for its tests; MinGW-w64 and Wine for its Windows build.
 packages=(cmake ninja-build g++ libgtest-dev python3 procps util-linux iproute2 lighttpd chromium
-  fonts-dejavu-core wrk postfix
+  fonts-dejavu-core wrk postfix snmpd snmp
   libx11-dev libxtst-dev xvfb xauth openbox xterm x11-utils g++-mingw-w64-x86-64-posix)
 command -v node >/dev/null || packages+=(nodejs)
 command -v npm >/dev/null || packages+=(npm)
@@ -51,6 +52,11 @@ if ((${#missing[@]} + ${#missing_bare[@]})); then
   # lighttpd of their own, so a server that was not here before goes again.
   if [[ " ${missing[*]} " == *" lighttpd "* ]] && command -v systemctl >/dev/null; then
     systemctl disable --now lighttpd >/dev/null 2>&1 || true
+  fi
+  # Likewise Debian's snmpd on port 161: an agent this script brought goes
+  # again; one the machine already had stays.
+  if [[ " ${missing[*]} " == *" snmpd "* ]] && command -v systemctl >/dev/null; then
+    systemctl disable --now snmpd >/dev/null 2>&1 || true
   fi
 fi
 # The mail test's Postfix runs only inside its namespace: none on this machine,

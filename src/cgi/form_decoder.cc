@@ -12,7 +12,7 @@ int digitValue(char c) {
   return v < 'A' ? v - '0' : (v & ~0x20) - 'A' + 10;
 }
 
-std::string percentDecode(std::string_view text) {
+std::string percentDecode(std::string_view text, bool* cut = nullptr) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -27,6 +27,7 @@ std::string percentDecode(std::string_view text) {
   // Names and values are C strings to everything that reads them.
   const std::size_t nul = out.find('\0');
   if (nul != std::string::npos) out.resize(nul);
+  if (cut != nullptr) *cut = nul != std::string::npos;
   return out;
 }
 
@@ -48,7 +49,10 @@ PairList decodeForm(std::string_view text) {
     if (eq == std::string_view::npos) {
       pairs.push_back({percentDecode(piece), std::string()});
     } else {
-      pairs.push_back({percentDecode(piece.substr(0, eq)), percentDecode(piece.substr(eq + 1))});
+      FormPair pair;
+      pair.name = percentDecode(piece.substr(0, eq));
+      pair.value = percentDecode(piece.substr(eq + 1), &pair.valueCut);
+      pairs.push_back(std::move(pair));
     }
   }
   return pairs;

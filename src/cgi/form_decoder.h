@@ -13,6 +13,9 @@ namespace orvik {
 struct FormPair {
   std::string name;
   std::string value;
+  // A decoded NUL cut the value short: what was posted is not what value
+  // holds, which a page storing secrets must refuse.
+  bool valueCut = false;
 };
 
 using PairList = std::vector<FormPair>;

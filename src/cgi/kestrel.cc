@@ -2,6 +2,7 @@
 
 #include "cgi/page_frame.h"
 #include "cgi/pages.h"
+#include "cgi/same_origin.h"
 #include "shared/metrics_text.h"
 #include "shared/record_mapping.h"
 
@@ -27,10 +28,23 @@ constexpr PageEntry kPages[] = {
     {11, identificationPage, nullptr},
     {12, configurationPage, nullptr},
     {13, measuredPage, nullptr},
+    {21, basicInformationPage, nullptr},
+    {22, communicationsPage, nullptr},
+    {23, networkPage, nullptr},
+    {24, shutdownPage, nullptr},
+    {31, upsParametersPage, nullptr},
+    {32, eventActionsPage, nullptr},
+    {33, schedulePage, nullptr},
     {41, eventLogPage, nullptr},
     {42, dataLogPage, nullptr},
     {44, logSettingsPage, nullptr},
-    {99, testPage, nullptr},  // then page 199's content, still to come
+    {51, controlUpsPage, nullptr},
+    {52, outletsPage, nullptr},
+    {61, userAccountPage, nullptr},
+    {64, linksPage, nullptr},
+    {99, testPage, plainUserAccountPage},
+    {199, plainUserAccountPage, nullptr},
+    {200, russianUserAccountPage, nullptr},
 };
 
 void dispatch(PageContext& context) {
@@ -54,6 +68,12 @@ int runKestrel(const KestrelRun& run, std::string* response) {
     *response = out.text();
     return 0;
   }
+  if (methodCode(run.variable("REQUEST_METHOD")) == kMethodPost && fromAnotherSite(run.variable)) {
+    *response =
+        "Status: 403 Forbidden\nContent-type: text/plain\n\n"
+        "Refused: the form was sent from a page of another site.\n";
+    return 0;
+  }
   Request request;
   if (!readRequest(run.variable, run.readBody, &request)) {
     response->clear();
@@ -66,7 +86,7 @@ int runKestrel(const KestrelRun& run, std::string* response) {
   }
   writeEnvelopeHead(out);
   DatagramSender sender(run.sockets, [&out](const char* line) { out.write(line); });
-  PageContext context{mapping->record(), request, out, sender, run.serviceFolder};
+  PageContext context{mapping->record(), request, out, sender, run.serviceFolder, run.files};
   dispatch(context);
   writeEnvelopeEnd(out);
   *response = out.text();

@@ -52,7 +52,9 @@ TEST_F(KestrelFuzz, EveryPageRendersFromARecordOfRandomBytes) {
     writeFile("kestrel.log", randomText(random, 3000));
     writeFile("kestrel.dat", randomText(random, 3000));
     writeFile("link.cfg", randomText(random, 600));
-    for (int page = 0; page <= 100; ++page) {
+    writeFile("defaults.aut", randomText(random, 300));
+    writeFile("snmpd.conf", randomText(random, 600));
+    for (int page = 0; page <= 201; page = page == 100 ? 199 : page + 1) {
       const std::string query = "page=" + std::to_string(page) +
                                 "&item=" + std::to_string(static_cast<int>(random() % 200) - 50);
       const std::string response = get(query);

@@ -13,6 +13,7 @@
 
 #include "cgi/kestrel.h"
 #include "platform/fake_platform.h"
+#include "shared/control_datagram.h"
 #include "shared/record_mapping.h"
 
 namespace orvik {
@@ -27,6 +28,8 @@ class KestrelTest : public ::testing::Test {
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(folder_);
     std::filesystem::create_directories(folder_);
+    // Page 23 edits the SNMP agent's file: the test's own, never the machine's.
+    writeFile("platform.ini", "SnmpdConf=" + (folder_ / "snmpd.conf").string() + "\n");
   }
   void TearDown() override { std::filesystem::remove_all(folder_); }
 
@@ -42,6 +45,7 @@ class KestrelTest : public ::testing::Test {
     std::map<std::string, std::string> env;
     if (method != nullptr) env["REQUEST_METHOD"] = method;
     env["QUERY_STRING"] = query;
+    env.insert(headers_.begin(), headers_.end());
     if (contentLength == kUnset) {
     } else if (contentLength != nullptr) {
       env["CONTENT_LENGTH"] = contentLength;
@@ -72,10 +76,30 @@ class KestrelTest : public ::testing::Test {
     return run("POST", query, &body);
   }
 
+  // The datagrams sent from the sent()[from] on, as "port:command,argument"
+  // separated by blanks; each to 127.0.0.1 or it reads "elsewhere".
+  std::string datagramsSince(std::size_t from) const {
+    std::string out;
+    const auto sent = sockets_.sent();
+    for (std::size_t i = from; i < sent.size(); ++i) {
+      ControlDatagram d;
+      if (sent[i].to.address != kLoopbackIpv4 ||
+          decodeControlDatagram(sent[i].bytes.data(), sent[i].bytes.size(), &d) != 0) {
+        out += " elsewhere";
+        continue;
+      }
+      out += (out.empty() ? "" : " ") + std::to_string(sent[i].to.port) + ":" +
+             std::to_string(d.command) + "," + std::to_string(d.argument);
+    }
+    return out;
+  }
+
   void writeFile(const std::string& name, const std::string& text) {
     std::ofstream(folder_ / name, std::ios::binary) << text;
   }
 
+  // More CGI variables for every request, as HTTP_ORIGIN.
+  std::map<std::string, std::string> headers_;
   FakeSharedMemory memory_;
   FakeSockets sockets_;
   std::unique_ptr<RecordMapping> service_;

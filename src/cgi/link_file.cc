@@ -29,4 +29,10 @@ UserLinks readLinkFile(const std::string& path) {
   return links;
 }
 
+std::string linkFileText(const UserLinks& links) {
+  std::string text;
+  for (const std::string& line : links.texts) text += line + "\n";
+  return text;
+}
+
 }  // namespace orvik

@@ -19,4 +19,7 @@ struct UserLinks {
 // ("\n" or "\r\n") is not part of a text; a longer line is cut to 63.
 UserLinks readLinkFile(const std::string& path);
 
+// The file's six lines, each ended by a line feed.
+std::string linkFileText(const UserLinks& links);
+
 }  // namespace orvik

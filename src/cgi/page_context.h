@@ -5,6 +5,7 @@
 
 #include "cgi/page_writer.h"
 #include "cgi/request.h"
+#include "platform/file_system.h"
 #include "shared/datagram_sender.h"
 #include "shared/status_record.h"
 
@@ -19,6 +20,8 @@ struct PageContext {
   // The service's folder as seen from the program: "../" under a web server.
   // The logs and "link.cfg" are read from here.
   std::string serviceFolder;
+  // Makes the files the pages rewrite durable; null syncs nothing.
+  FileSystem* files = nullptr;
 };
 
 }  // namespace orvik

@@ -57,8 +57,7 @@ constexpr int kTabGridColumns = 14;
 
 int sectionOf(int page) { return std::clamp(page / 10 - 1, 0, kSectionCount - 1); }
 
-void writeBanner(PageWriter& out, int page) {
-  const bool home = sectionOf(page) == 0;
+void writeBanner(PageWriter& out, bool home) {
   out.print(
       "\n<table width=\"768\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" bgcolor=\"%s\">",
       kBannerColour);
@@ -158,6 +157,22 @@ void writeUserLinks(PageContext& context) {
   }
 }
 
+// The spacer row, then the body table up to the left column's inner table.
+void openLeftColumn(PageWriter& out) {
+  out.print("\n<tr>\n<td colspan=\"2\" height=\"10\" bgcolor=\"%s\"></td>\n</tr>", kPageColour);
+  out.print("\n<tr>\n<td bgcolor=\"%s\">", kPageColour);
+  out.print(
+      "\n<table border=\"0\" cellspacing=\"0\" cellpadding=\"0\" bgcolor=\"%s\">\n<tr>"
+      "\n<td width=\"168\" valign=\"top\" align=\"center\">"
+      "\n<table width=\"160\" border=\"0\" cellspacing=\"1\" cellpadding=\"2\">",
+      kPageColour);
+}
+
+void openContentColumn(PageWriter& out) {
+  out.write("\n</table>\n</td>");
+  out.write("\n<td width=\"420\" height=\"360\" valign=\"top\" nowrap>");
+}
+
 }  // namespace
 
 void writeEnvelopeHead(PageWriter& out) {
@@ -173,19 +188,35 @@ void writeEnvelopeEnd(PageWriter& out) { out.write("</BODY></HTML>"); }
 
 void writeFrameTop(PageContext& context, int page) {
   PageWriter& out = context.out;
-  writeBanner(out, page);
+  writeBanner(out, sectionOf(page) == 0);
   writeTabRow(out, page);
-  out.print("\n<tr>\n<td colspan=\"2\" height=\"10\" bgcolor=\"%s\"></td>\n</tr>", kPageColour);
-  out.print("\n<tr>\n<td bgcolor=\"%s\">", kPageColour);
-  out.print(
-      "\n<table border=\"0\" cellspacing=\"0\" cellpadding=\"0\" bgcolor=\"%s\">\n<tr>"
-      "\n<td width=\"168\" valign=\"top\" align=\"center\">"
-      "\n<table width=\"160\" border=\"0\" cellspacing=\"1\" cellpadding=\"2\">",
-      kPageColour);
+  openLeftColumn(out);
   writeSubPages(context, page);
   writeUserLinks(context);
-  out.write("\n</table>\n</td>");
-  out.write("\n<td width=\"420\" height=\"360\" valign=\"top\" nowrap>");
+  openContentColumn(out);
+}
+
+void writeReducedFrameTop(PageContext& context, const char* tab, const char* entry) {
+  PageWriter& out = context.out;
+  writeBanner(out, true);
+  out.print(
+      "\n<tr>\n<td background=\"%s/menu1.gif\" align=\"center\" nowrap><font "
+      "class=\"menu\">%s</font></td>",
+      kImageFolder, tab);
+  writeSeparator(out, "menu12.gif");
+  out.print("\n<td colspan=\"%d\" width=\"100%%\" background=\"%s/menu2.gif\"> </td>",
+            kTabGridColumns - 3, kImageFolder);
+  out.write("\n</tr>\n</table>\n</td>");
+  out.print(
+      "\n<td width=\"39\" valign=\"bottom\" align=\"right\"><img src=\"%s/topright.gif\" "
+      "width=\"13\" height=\"12\" alt=\"\"></td>\n</tr>",
+      kImageFolder);
+  openLeftColumn(out);
+  out.print(
+      "\n<tr bgcolor=\"%s\">\n<td width=\"16\"><img src=\"%s/open.gif\" width=\"16\" "
+      "height=\"16\" alt=\"\"></td>\n<td nowrap><font class=\"link\">%s</font></td>\n</tr>",
+      kItemRowColour, kImageFolder, entry);
+  openContentColumn(out);
 }
 
 void writeFrameBottom(PageWriter& out) {

@@ -29,6 +29,9 @@ void writeEnvelopeEnd(PageWriter& out);
 // links from "link.cfg") and the opening of the content column. page
 // decides the current tab and sub-page; it must belong to a section.
 void writeFrameTop(PageContext& context, int page);
+// The frame of the pages without menus (199, 200): the Home banner, one
+// current tab and one current left entry, no user links.
+void writeReducedFrameTop(PageContext& context, const char* tab, const char* entry);
 // Closes the content column, writes the right column and the footer.
 void writeFrameBottom(PageWriter& out);
 

@@ -6,6 +6,8 @@
 //   record     the status record's file; config the service's kestrel.cfg
 //   artefacts  where the screenshots go
 //   hostile    the text planted in every field and file the pages print
+//   user, password  the login that webaccess gave lighttpd
+//   upssimLog  upssim's log of the commands it received
 // Prints one line per check and exits 1 when any failed.
 import { execFileSync } from "node:child_process";
 import { readFileSync } from "node:fs";
@@ -17,6 +19,10 @@ const program = `${settings.base}/cgi-bin/kestrel.exe`;
 const EVT_FILE_LEN = 75052;
 // Where the same field sits in kestrel.cfg, the image of the persisted slices.
 const CONFIG_EVT_FILE_LEN = 73866;
+const CONFIG_ID_NAME = 0;
+// mailEnable of "Power failure"'s action record; the schedule's count.
+const POWER_FAILURE_MAIL_ENABLE = 3168 + 368;
+const SCHEDULE_COUNT = 75072;
 
 class Failure extends Error {}
 function check(condition, message) {
@@ -135,8 +141,10 @@ async function measuredPageFollowsAPowerFailure(firstPage) {
     const before = Number(state.values["Input Voltage"]);
     check(before > 100, `input voltage before the failure: ${state.values["Input Voltage"]}`);
     await page.screenshot({ path: `${settings.artefacts}/page13.png`, fullPage: true });
+    // A new document, counted once parsed: behind the login each image
+    // takes a second request, so "load" may come after the new value shows.
     let reloads = 0;
-    page.on("load", () => ++reloads);
+    page.on("domcontentloaded", () => ++reloads);
     upssim("power", "fail");
     try {
       state = await waitFor(async () => {
@@ -205,15 +213,136 @@ async function logSettingsAreStoredAndSaved(page) {
                 "the service to save EvtFileLen 48000");
 }
 
+const basic = (user, password) =>
+  "Basic " + Buffer.from(`${user}:${password}`).toString("base64");
+// The HTTP status of a page fetched with a login (none: without one).
+async function statusWith(user, password) {
+  const headers = user === undefined ? {} : { Authorization: basic(user, password) };
+  return (await fetch(`${program}?page=11`, { headers })).status;
+}
+
+async function submit(page, button) {
+  await Promise.all([page.waitForNavigation(), page.click(`input[name=${button}]`)]);
+  return pageState(page);
+}
+
+// Nothing is shown without the login the run was given.
+async function loginIsRequired() {
+  check((await statusWith()) === 401, "a request without a login was answered");
+  check((await statusWith(settings.user, "wrong")) === 401, "a wrong password was taken");
+  check((await statusWith(settings.user, settings.password)) === 200, "the run's login failed");
+}
+
+// The identification name from page 21 shows on page 11 and reaches
+// kestrel.cfg when the service saves.
+async function identificationNameIsShownAndSaved(page) {
+  await open(page, "page=21");
+  await page.fill("input[name=idName]", "Rack 7 UPS");
+  await submit(page, "apply");
+  const state = await open(page, "page=11");
+  check(state.values["Id Name"] === "Rack 7 UPS", `page 11 shows "${state.values["Id Name"]}"`);
+  const config = () => {
+    try {
+      return readFileSync(settings.config).subarray(CONFIG_ID_NAME, CONFIG_ID_NAME + 11);
+    } catch {
+      return Buffer.alloc(0);
+    }
+  };
+  await waitFor(() => config().equals(Buffer.from("Rack 7 UPS\0")), 10000,
+                "the service to save the identification name");
+}
+
+// E-mail for "Power failure": chosen from page 32's list, ticked, applied.
+async function mailForPowerFailureIsEnabled(page) {
+  await open(page, "page=32");
+  await page.selectOption("select[name=eventSelect]", { label: "Power failure" });
+  const state = await submit(page, "eventSelBtn");
+  check(state.body.includes("Power failure - Send email"), "no e-mail box for Power failure");
+  check(!(await page.isChecked("input[name=mailEnable]")), "mail was enabled before");
+  await page.check("input[name=mailEnable]");
+  await submit(page, "eventApplyBtn");
+  check(await page.isChecked("input[name=mailEnable]"), "page 32 shows mail disabled");
+  check(recordInt32(POWER_FAILURE_MAIL_ENABLE) === 1, "mailEnable is not set in the record");
+}
+
+// A quick battery test next year at 08:30, added on page 33.
+async function scheduleEntryIsAdded(page) {
+  const before = readFileSync(settings.record).readInt16LE(SCHEDULE_COUNT);
+  await open(page, "page=31");
+  await Promise.all([page.waitForNavigation(), page.click("a.link >> text=Schedule")]);
+  const year = String(new Date().getFullYear() + 1);
+  await page.selectOption("select[name=actSelName]", { label: "Quick Battery Test" });
+  await page.selectOption("select[name=monthSelName]", "3");
+  await page.selectOption("select[name=daySelName]", "14");
+  await page.selectOption("select[name=yrSelName]", year);
+  await page.selectOption("select[name=hourSelName]", "8");
+  await page.selectOption("select[name=minSelName]", "30");
+  await page.selectOption("select[name=freqSelName]", { label: "Weekly" });
+  const state = await submit(page, "addSchName");
+  const weekday = new Date(Number(year), 2, 14).toLocaleDateString("en-US", { weekday: "long" });
+  const line = `Quick Battery Test - ${weekday}, 3 14, ${year}, 8:30:`;
+  check(state.body.includes(line), `the schedule does not list "${line}"`);
+  check(readFileSync(settings.record).readInt16LE(SCHEDULE_COUNT) === before + 1,
+        "scheduleCount did not grow by one");
+  await page.screenshot({ path: `${settings.artefacts}/page33.png`, fullPage: true });
+}
+
+// The self-test button reaches upssim, and page 51, reloading itself, shows
+// the test's result.
+async function selfTestRunsAndShowsItsResult(page) {
+  const tests = () => readFileSync(settings.upssimLog, "latin1").split("\n")
+    .filter((line) => line.includes(' rx "T\\r"')).length;
+  const before = tests();
+  await open(page, "page=51");
+  await submit(page, "tstups");
+  await waitFor(() => tests() > before, 10000, "upssim to get the self-test command");
+  await waitFor(async () => {
+    const body = await page.evaluate(() => document.body.innerText).catch(() => "");
+    return body.includes("Test Passed");
+  }, 40000, "page 51 to show \"Test Passed\"");
+}
+
+// A new password on page 61: the old one is refused from then on, the new
+// one shows the pages.
+async function changedPasswordReplacesTheOld(page) {
+  await open(page, "page=61");
+  await page.fill("input[name=PwdName1]", "n3w-Secret");
+  await page.fill("input[name=PwdName2]", "n3w-Secret");
+  await page.click("input[name=ApplyUser]");
+  await waitFor(async () => (await statusWith(settings.user, settings.password)) === 401, 5000,
+                "the old password to be refused");
+  const fresh = await launchChromium({ credentials: { username: settings.user,
+                                                      password: "n3w-Secret" } });
+  try {
+    const newPage = await fresh.context.newPage();
+    const state = await open(newPage, "page=61");
+    check(state.tab === "System", "page 61 did not open with the new password");
+    check(await newPage.inputValue("input[name=UserName]") === settings.user,
+          "page 61 shows another user");
+  } finally {
+    await fresh.close();
+  }
+}
+
 const checks = [
+  ["LoginIsRequired", loginIsRequired],
   ["EveryPageLoadsWithStatus200", everyPageLoads],
   ["TabsAndSubMenusLeadWhereTheyBelong", tabsAndSubMenusLead],
   ["MeasuredPageShowsAPowerFailureAfterItsRefresh", measuredPageFollowsAPowerFailure],
   ["LogPagesPageThroughMoreThanFifteenLines", logPagesPageThrough],
   ["LogSettingsAreStoredInTheRecordAndSavedByTheService", logSettingsAreStoredAndSaved],
+  ["IdentificationNameIsShownOnPage11AndSaved", identificationNameIsShownAndSaved],
+  ["MailForPowerFailureIsEnabledInTheRecord", mailForPowerFailureIsEnabled],
+  ["ScheduleEntryIsAddedAndListed", scheduleEntryIsAdded],
+  ["SelfTestReachesTheUpsAndItsResultShows", selfTestRunsAndShowsItsResult],
+  // Last: the browser's login is the old one after it.
+  ["ChangedPasswordReplacesTheOld", changedPasswordReplacesTheOld],
 ];
 
-const { context, close } = await launchChromium({ width: 800, height: 600 });
+const { context, close } = await launchChromium({
+  width: 800, height: 600,
+  credentials: { username: settings.user, password: settings.password },
+});
 let failed = 0;
 try {
   const page = await context.newPage();

@@ -231,3 +231,16 @@ def rerun_isolated():
         return None
     command = [sys.executable, os.path.abspath(sys.argv[0])] + sys.argv[1:] + ["--isolated"]
     return subprocess.run(["unshare", "--net", "--mount"] + command).returncode
+
+
+def run_kestrel(kestrel, folder, query, body=None):
+    """One request to the kestrel program as a web server runs it: started
+    in folder (the service's cgi-bin, so "../" is the service's folder), a
+    GET of query, or a POST of body when one is given; the response as text."""
+    env = {"REQUEST_METHOD": "GET" if body is None else "POST", "QUERY_STRING": query}
+    if body is not None:
+        env["CONTENT_LENGTH"] = str(len(body.encode()))
+    run = subprocess.run([kestrel], cwd=folder, env=env, capture_output=True, timeout=10,
+                         input=None if body is None else body.encode())
+    check(run.returncode == 0, f"kestrel ended with {run.returncode}")
+    return run.stdout.decode("latin-1")

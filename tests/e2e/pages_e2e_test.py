@@ -1,7 +1,8 @@
 """The management pages as a user meets them: upssim, upskeeper and a
 lighttpd of the test's own running kestrel from the service's cgi-bin
-folder, and Debian's chromium (driven by tests/browser/pages_test.mjs)
-clicking through them. Before the browser starts, a text that would be a
+folder behind the login that webaccess keeps from "defaults.aut", and
+Debian's chromium (driven by tests/browser/pages_test.mjs) logging in with
+the test's password and clicking through them. Before the browser starts, a text that would be a
 script if printed unescaped is planted in every record field, file and log
 line the pages print. Screenshots of pages 11, 13 and 41 are kept in the
 artefacts folder.
@@ -13,6 +14,7 @@ no web server is started on this machine's own network."""
 import argparse
 import json
 import os
+import secrets
 import shutil
 import signal
 import socket
@@ -56,6 +58,19 @@ def write_logs(folder):
         f.write("".join(data))
 
 
+def start_webaccess(folder):
+    """webaccess for a fresh password in folder's defaults.aut, as
+    scripts/run.sh starts it; returns the process and the password."""
+    password = secrets.token_urlsafe(12)
+    with open(os.path.join(folder, "defaults.aut"), "w") as f:
+        f.write(f"[/]\nadmin={password}\n[/java]\nall=*\n[/help]\nall=*\n")
+    users = os.path.join(folder, "lighttpd.user")
+    access = subprocess.Popen([args.webaccess, os.path.join(folder, "defaults.aut"), users])
+    check(wait_for(lambda: os.path.exists(users) and os.path.getsize(users) > 0, 10, 0.05),
+          "webaccess did not write the user file")
+    return access, password
+
+
 def start_lighttpd(folder):
     conf = os.path.join(folder, "lighttpd.conf")
     with open(conf, "w") as f:
@@ -78,6 +93,8 @@ def start_service(folder):
     shutil.copy(args.kestrel, os.path.join(folder.path, "cgi-bin", "kestrel"))
     sim = UpsSim(args.upssim, 3, folder.path)
     sim.platform_ini(folder.path)
+    with open(os.path.join(folder.path, "platform.ini"), "a") as f:
+        f.write(f"SnmpdConf={os.path.join(folder.path, 'snmpd.conf')}\n")
     if os.path.exists(RECORD_PATH):
         os.unlink(RECORD_PATH)
     folder.start()
@@ -91,11 +108,12 @@ def start_service(folder):
 
 def pages_in_a_browser():
     folder = RunFolder(args.upskeeper, args.data)
-    sim = web = None
+    sim = web = access = None
     try:
         write_logs(folder.path)
         sim, _ = start_service(folder)
         plant_texts(folder.path)
+        access, password = start_webaccess(folder.path)
         web = start_lighttpd(folder.path)
         os.makedirs(args.artefacts, exist_ok=True)
         settings = {
@@ -103,17 +121,19 @@ def pages_in_a_browser():
             "upssim": args.upssim, "ctl": sim.socket,
             "record": RECORD_PATH, "config": os.path.join(folder.path, "kestrel.cfg"),
             "artefacts": args.artefacts, "hostile": HOSTILE,
+            "user": "admin", "password": password, "upssimLog": sim.log_path,
         }
         browser = subprocess.run(["node", "pages_test.mjs", json.dumps(settings)],
-                                 cwd=args.browser, capture_output=True, text=True, timeout=240)
+                                 cwd=args.browser, capture_output=True, text=True, timeout=300)
         sys.stdout.write(browser.stdout)
         sys.stdout.write(browser.stderr)
         check(browser.returncode == 0, "the browser checks failed")
         check(web.poll() is None, "lighttpd ended during the test")
     finally:
-        if web and web.poll() is None:
-            web.send_signal(signal.SIGTERM)
-            web.wait(timeout=10)
+        for server in (web, access):
+            if server and server.poll() is None:
+                server.send_signal(signal.SIGTERM)
+                server.wait(timeout=10)
         close_run(folder, sim)
 
 
@@ -155,12 +175,12 @@ def killed_service_record_is_not_shown():
 def main():
     global args
     parser = argparse.ArgumentParser()
-    for option in ("upskeeper", "upssim", "kestrel", "data", "source", "artefacts"):
+    for option in ("upskeeper", "upssim", "kestrel", "webaccess", "data", "source", "artefacts"):
         parser.add_argument("--" + option, required=True)
     parser.add_argument("--lighttpd", default="/usr/sbin/lighttpd")
     parser.add_argument("--isolated", action="store_true", help=argparse.SUPPRESS)
     args = parser.parse_args()
-    for option in ("upskeeper", "upssim", "kestrel", "data", "source", "artefacts"):
+    for option in ("upskeeper", "upssim", "kestrel", "webaccess", "data", "source", "artefacts"):
         setattr(args, option, os.path.abspath(getattr(args, option)))
     args.browser = os.path.join(args.source, "tests", "browser")
     if args.isolated:
