@@ -126,7 +126,9 @@ std::string statusText(const StatusSnapshot& s, Clock& clock) {
   const char* link = s.link == LinkState::kUp     ? "up"
                      : s.link == LinkState::kLost ? "LOST: the UPS does not answer"
                                                   : "waiting for the UPS to answer";
-  addLine(out, "Link", link);
+  addLine(out, "Link", s.protocol > 0 && s.link == LinkState::kUp
+                          ? std::string(link) + ", protocol " + std::to_string(s.protocol)
+                          : std::string(link));
 
   std::vector<std::string> input, output, battery;
   addValue(input, s.inputVoltage, "%.0f V");
@@ -183,6 +185,7 @@ std::string statusJson(const StatusSnapshot& s) {
          ", \"name\": " + jsonString(s.name) +
          ", \"attached_devices\": " + jsonString(s.attachedDevices) + "},\n";
   out += "  \"link\": " + jsonString(linkName(s.link)) + ",\n";
+  out += "  \"protocol\": " + (s.protocol > 0 ? std::to_string(s.protocol) : "null") + ",\n";
   out += "  \"input\": {\"voltage\": " + jsonNumber(s.inputVoltage) +
          ", \"frequency\": " + jsonNumber(s.inputFrequency) +
          ", \"line_failures\": " + std::to_string(s.inputLineBads) + "},\n";

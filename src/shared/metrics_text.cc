@@ -78,6 +78,10 @@ std::string metricsText(const StatusRecord* record) {
              1);
   out.gauge("orvik_link_up", "Whether the UPS answers the service (1) or not (0).",
             s.link == LinkState::kUp ? 1 : 0);
+  if (s.protocol > 0) {
+    out.gauge("orvik_ups_protocol", "The UPS protocol the service identified (1 to 9).",
+              s.protocol);
+  }
   out.gauge("orvik_input_voltage_volts", "Input voltage of line 1.", s.inputVoltage);
   out.gauge("orvik_input_frequency_hertz", "Input frequency.", s.inputFrequency);
   out.gauge("orvik_output_voltage_volts", "Output voltage of line 1.", s.outputVoltage);

@@ -17,9 +17,11 @@ bool has(const std::string& text, const std::string& line) {
 TEST(MetricsText, GaugesHoldTheRecordInBaseUnitsAndLeaveOutWhatTheUpsDoesNotReport) {
   auto r = serviceRecord();
   setFlagBit(r->alarmFlags, 1, true);
+  storeField(r->protocolInUse, 3);
   const std::string text = metricsText(r.get());
   for (const char* line : {
            "orvik_service_up 1",
+           "orvik_ups_protocol 3",
            "orvik_service_start_time_seconds 1765189952",
            "orvik_link_up 1",
            "orvik_input_voltage_volts 229",

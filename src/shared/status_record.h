@@ -116,7 +116,10 @@ struct StatusRecord {
   int16_t bypassPower[3];
   uint8_t reserved478[6];
   uint32_t alarmFlags;
-  uint8_t reserved488[276];
+  // The protocol the poll cycle has identified (1 to 9), 0 while none is:
+  // for the command-line tool. Not among the saved settings.
+  int16_t protocolInUse;
+  uint8_t reserved490[274];
   int16_t testSpinLock;
   int16_t testResultsSummary;
   char testResultsDetail[256];

@@ -71,6 +71,7 @@ AT(StatusRecord, bypassVoltage, 460);
 AT(StatusRecord, bypassCurrent, 466);
 AT(StatusRecord, bypassPower, 472);
 AT(StatusRecord, alarmFlags, 484);
+AT(StatusRecord, protocolInUse, 488);
 AT(StatusRecord, testSpinLock, 764);
 AT(StatusRecord, testResultsSummary, 766);
 AT(StatusRecord, testResultsDetail, 768);

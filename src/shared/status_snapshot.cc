@@ -44,6 +44,7 @@ StatusSnapshot takeSnapshot(const StatusRecord& r) {
   s.name = text(r.idName);
   s.attachedDevices = text(r.attDevice);
 
+  s.protocol = loadField(r.protocolInUse);
   s.inputVoltage = value(r.inputVoltage[0]);
   s.inputFrequency = value(r.inputFrequency[0], 0.1);
   s.outputVoltage = value(r.outputVoltage[0]);

@@ -29,6 +29,7 @@ struct StatusSnapshot {
   std::string name;  // idName
   std::string attachedDevices;
   LinkState link = LinkState::kWaiting;
+  int protocol = 0;  // 1 to 9 once identified, 0 before
 
   std::optional<double> inputVoltage;        // V, line 1
   std::optional<double> inputFrequency;      // Hz

@@ -116,7 +116,8 @@ def json_values_equal_the_record():
             "battery.voltage": field(r, "h", BATTERY_VOLTAGE) / 10,
             "battery.charge_percent": field(r, "h", CHARGE),
             "alarm_flags": field(r, "I", ALARM_FLAGS),
-            "link": "up"}.items():
+            "link": "up",
+            "protocol": PROTOCOL}.items():
         got = status
         for key in path.split("."):
             got = got[key]

@@ -65,6 +65,7 @@ void PollCycle::pollStep() {
   } else if (pollingStopped_.load() == 0 && linkIdentified_ && !pollExchange()) {
     for (int group = 1; group <= 3; ++group) cursor_.enableGroup(group);
     linkIdentified_ = false;
+    storeField(record_.protocolInUse, 0);
     setCommunicationLost(true);
   }
   endUnreportedTest(ctx_, tables_);
@@ -84,6 +85,7 @@ void PollCycle::probeNextCandidate() {
     return;
   }
   linkIdentified_ = true;
+  storeField(record_.protocolInUse, protocolNumber_);
   failedRounds_ = 0;
   setCommunicationLost(false);
   buildProtocolTables(protocolNumber_, tables_, ctx_.protocolFamily, ctx_.protocolVariant,

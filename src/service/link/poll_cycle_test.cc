@@ -110,6 +110,7 @@ TEST(PollCycle, Q1ProbeTellsTheVariantsApartAndTheSameStepPolls) {
     rig.steps(1);
     EXPECT_EQ(rig.steps(1).substr(0, c.wire.size()), c.wire);
     EXPECT_EQ(rig.cycle.protocolNumber(), c.protocol);
+    EXPECT_EQ(loadField(rig.record.protocolInUse), c.protocol);
   }
 }
 
@@ -154,10 +155,12 @@ TEST(PollCycle, CommandFailingTwiceLosesTheLinkAtOnceAndTheSearchResumesAtThePro
   // Two exchanges (sent, then once more for the silence), 600 ms, two more.
   EXPECT_EQ(rig.now() - start, 4 * (750 + 1) + 600);
   EXPECT_TRUE(rig.communicationLost());
+  EXPECT_EQ(loadField(rig.record.protocolInUse), 0);
 
   rig.answer("BS\r\n", "1\r");
   EXPECT_EQ(rig.steps(1), "IS\r\nBV\r\n");
   EXPECT_FALSE(rig.communicationLost());
+  EXPECT_EQ(loadField(rig.record.protocolInUse), 7);
 }
 
 // Units in the field answer only part of their protocol's tables.
