@@ -26,8 +26,8 @@ int main(int argc, char** argv) {
 
   DeviceRun run;
   run.program = "upssim";
-  run.what = "protocol " + std::to_string(options.protocol) +
-             (options.plainQ1 ? " (plain Q1)" : "");
+  run.what =
+      "protocol " + std::to_string(options.protocol) + (options.plainQ1 ? " (plain Q1)" : "");
   run.setPrefix = "set ";
   // Battery charge and status follow time between commands.
   run.longestWaitMs = 100;
