@@ -5,7 +5,6 @@ self-test command; metrics pass promtool. Records that are foreign, random
 or held by nobody give one line and a non-zero status. In network and mount
 namespaces of its own (a loopback for port 8828, a /dev/shm for the record)."""
 
-import argparse
 import fcntl
 import json
 import os
@@ -17,18 +16,18 @@ import sys
 import threading
 import time
 
-from harness import (RECORD_PATH, RECORD_SIZE, RunFolder, check, close_run, field, isolate,
-                     read_record, rerun_isolated, run_tests, text, wait_for)
+from harness import (ALARM_FLAGS, MODEL, ON_BATTERY, RECORD_PATH, RECORD_SIZE, RunFolder,
+                     arguments, check, close_run, field, isolated_run, read_record, run_tests, text,
+                     wait_for)
 from upssim_run import UpsSim
 
 args = None
 run = None
 
-MODEL, CHARGE, BATTERY_VOLTAGE = 64, 390, 392
+CHARGE, BATTERY_VOLTAGE = 390, 392
 INPUT_FREQUENCY, INPUT_VOLTAGE = 402, 408
 OUTPUT_FREQUENCY, OUTPUT_VOLTAGE, OUTPUT_LOAD = 428, 432, 450
-ALARM_FLAGS, EVT_FILE_LEN = 484, 75052
-ON_BATTERY = 1 << 1
+EVT_FILE_LEN = 75052
 PROTOCOL, SELF_TEST = 3, "T\r"  # a "Q1" protocol; its self-test command
 EXIT_ERROR, EXIT_NOT_RUNNING = 1, 2
 
@@ -203,18 +202,11 @@ def metrics_pass_promtool_and_hold_the_record_values():
 
 def main():
     global args, run
-    parser = argparse.ArgumentParser()
-    for name in ("--upskeeper", "--upssim", "--orvik", "--data"):
-        parser.add_argument(name, required=True, type=os.path.abspath)
-    parser.add_argument("--promtool", default=shutil.which("promtool") or "promtool")
-    parser.add_argument("--isolated", action="store_true", help=argparse.SUPPRESS)
-    args = parser.parse_args()
-    if not args.isolated:
-        code = rerun_isolated()
-        if code is None:
-            print("no namespaces here: port 8828 and the record would be shared", flush=True)
-        return 1 if code is None else code
-    isolate()
+    args = arguments(["--upskeeper", "--upssim", "--orvik", "--data"],
+                     other={"--promtool": shutil.which("promtool") or "promtool"})
+    code = isolated_run(args, ("no namespaces here: port 8828 and the record would be shared", 1))
+    if code is not None:
+        return code
     run = Run()
     try:
         code = run_tests([("ForeignRandomAndUnheldRecordsAreRefused",

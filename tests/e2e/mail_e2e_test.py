@@ -20,15 +20,14 @@ import sys
 import tempfile
 import time
 
-from harness import (RunFolder, check, close_run, event_entry, field, isolate,
-                     read_record, rerun_isolated, run_tests, service_arguments, silence_actions,
-                     text, wait_for, write_record)
+from harness import (ALARM_FLAGS, COMPUTER_NAME, ON_BATTERY, RunFolder, check, close_run,
+                     event_entry, field, isolated_run, read_record, run_tests, service_arguments,
+                     silence_actions, text, wait_for, write_record)
 from upssim_run import UpsSim
 
 SERVER = "127.0.0.2"
 ADDRESSES = ("ops@example.test", "boss@example.test")
-# Record offsets (src/shared/status_record.h); within an event's entry below.
-ALARM_FLAGS, COMPUTER_NAME, ON_BATTERY = 484, 76416, 1 << 1
+# Within an event's entry.
 MAIL_ENABLE, MAIL_DELAY, MAIL_MESSAGE, MAIL_USERS = 368, 372, 374, 474
 # Name, type, private, unprivileged, wake-up, process limit, program (no chroot).
 SERVICES = [(f"{SERVER}:25", "inet", "n", "-", "-", "-", "smtpd"),
@@ -184,13 +183,10 @@ def power_restored_before_the_mail_delay_sends_nothing():
 def main():
     global args, server
     args = service_arguments(upssim=True)
-    if not args.isolated:
-        code = rerun_isolated()
-        if code is None:
-            print("no namespaces here: the test would need this machine's port 25")
-            return 77
+    code = isolated_run(args, ("no namespaces here: the test would need this machine's port 25",
+                               77))
+    if code is not None:
         return code
-    isolate()
     server = MailServer()
     try:
         start_service()

@@ -16,8 +16,8 @@ import sys
 import time
 
 from harness import (ALL_EVENTS, RECORD_PATH, RunFolder, check, close_run, event_entry as entry,
-                     isolate, power_requests, read_record, rerun_isolated, run_tests,
-                     service_arguments, silence_actions, text, wait_for, write_record)
+                     isolated_run, power_requests, read_record, run_tests, service_arguments,
+                     silence_actions, text, wait_for, write_record)
 from desktop import Desktop
 from upssim_run import UpsSim
 
@@ -172,14 +172,9 @@ def closer_runs_and_is_waited_for_at_most_system_delay():
 def main():
     global args
     args = service_arguments(upssim=True, extra=("--winsweep", "--prompt-app"))
-    for name in ("upskeeper", "upssim", "data", "winsweep", "prompt_app"):
-        setattr(args, name, os.path.abspath(getattr(args, name)))
-    if args.isolated:
-        isolate()
-    else:
-        code = rerun_isolated()
-        if code is not None:
-            return code
+    code = isolated_run(args)
+    if code is not None:
+        return code
 
     def with_run(*steps):  # the sequence stops polling for good: one service each
         def test():

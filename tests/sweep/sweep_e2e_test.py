@@ -8,7 +8,6 @@ that asks for ever, and end with exit code 0 whatever the display does.
 Every process is started here and stopped by its PID; the whole script runs
 in network and mount namespaces of its own."""
 
-import argparse
 import os
 import subprocess
 import sys
@@ -16,7 +15,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from desktop import Desktop  # noqa: E402
-from harness import check, isolate, rerun_isolated, run_tests, wait_for  # noqa: E402
+from harness import arguments, check, isolated_run, run_tests, wait_for  # noqa: E402
 
 args = None
 SERVICE_TITLE = "Power Device Service"
@@ -212,23 +211,12 @@ def wine_sweep_closes_and_saves():
 
 def main():
     global args
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--winsweep", required=True)
-    parser.add_argument("--prompt-app", required=True)
-    parser.add_argument("--winsweep-exe")
-    parser.add_argument("--prompt-app-exe")
-    parser.add_argument("--only", help="run the tests whose name contains this")
-    parser.add_argument("--isolated", action="store_true", help=argparse.SUPPRESS)
-    args = parser.parse_args()
-    for name in ("winsweep", "prompt_app", "winsweep_exe", "prompt_app_exe"):
-        if getattr(args, name):
-            setattr(args, name, os.path.abspath(getattr(args, name)))
-    if args.isolated:
-        isolate()
-    else:
-        code = rerun_isolated()
-        if code is not None:
-            return code
+    # --only: run the tests whose name contains this.
+    args = arguments(["--winsweep", "--prompt-app"],
+                     optional=["--winsweep-exe", "--prompt-app-exe"], other={"--only": None})
+    code = isolated_run(args)
+    if code is not None:
+        return code
     tests = [
         ("X11SweepClosesAndSaves", x11_sweep_closes_and_saves),
         ("X11WithoutManagerClosesByDeleteRequest", x11_without_manager_closes_by_delete_request),
