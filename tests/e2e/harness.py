@@ -228,6 +228,24 @@ def isolate():
         fcntl.ioctl(s, SIOCSIFFLAGS, struct.pack("16sH14x", b"lo", flags | IFF_UP))
 
 
+def isolated_run(args, unavailable=None):
+    """Puts the test inside namespaces of its own. In the first run: re-runs
+    this script there and returns its exit code. In that re-run (--isolated):
+    makes /dev/shm and the loopback ready and returns None, for the caller to
+    run its tests. Where no namespaces can be made, returns None as well (the
+    tests share the machine's), or, given unavailable = (note, code), prints
+    note and returns code (None: the tests run all the same)."""
+    if args.isolated:
+        isolate()
+        return None
+    code = rerun_isolated()
+    if code is not None or unavailable is None:
+        return code
+    note, code = unavailable
+    print(note, flush=True)
+    return code
+
+
 def namespaces_available():
     try:
         return subprocess.run(["unshare", "--net", "--mount", "true"],
@@ -245,21 +263,3 @@ def rerun_isolated():
         return None
     command = [sys.executable, os.path.abspath(sys.argv[0])] + sys.argv[1:] + ["--isolated"]
     return subprocess.run(["unshare", "--net", "--mount"] + command).returncode
-
-
-def isolated_run(args, unavailable=None):
-    """Puts the test inside namespaces of its own. In the first run: re-runs
-    this script there and returns its exit code. In that re-run (--isolated):
-    makes /dev/shm and the loopback ready and returns None, for the caller to
-    run its tests. Where no namespaces can be made, returns None as well (the
-    tests share the machine's), or, given unavailable = (note, code), prints
-    note and returns code (None: the tests run all the same)."""
-    if args.isolated:
-        isolate()
-        return None
-    code = rerun_isolated()
-    if code is not None or unavailable is None:
-        return code
-    note, code = unavailable
-    print(note, flush=True)
-    return code

@@ -10,6 +10,7 @@ Runs in network and mount namespaces of its own (a loopback for lighttpd and
 port 8828, a /dev/shm for the record); without them it is skipped, so that
 no web server is started on this machine's own network."""
 
+import argparse
 import json
 import os
 import shutil
@@ -19,8 +20,8 @@ import struct
 import subprocess
 import sys
 
-from harness import (RECORD_PATH, RunFolder, arguments, check, close_run, isolated_run,
-                     read_record, run_tests, text, wait_for)
+from harness import (RECORD_PATH, RunFolder, check, close_run, isolate, read_record,
+                     rerun_isolated, run_tests, text, wait_for)
 from upssim_run import UpsSim
 
 args = None
@@ -153,11 +154,22 @@ def killed_service_record_is_not_shown():
 
 def main():
     global args
-    args = arguments(["--upskeeper", "--upssim", "--kestrel", "--data", "--source", "--artefacts"],
-                     other={"--lighttpd": "/usr/sbin/lighttpd"})
+    parser = argparse.ArgumentParser()
+    for option in ("upskeeper", "upssim", "kestrel", "data", "source", "artefacts"):
+        parser.add_argument("--" + option, required=True)
+    parser.add_argument("--lighttpd", default="/usr/sbin/lighttpd")
+    parser.add_argument("--isolated", action="store_true", help=argparse.SUPPRESS)
+    args = parser.parse_args()
+    for option in ("upskeeper", "upssim", "kestrel", "data", "source", "artefacts"):
+        setattr(args, option, os.path.abspath(getattr(args, option)))
     args.browser = os.path.join(args.source, "tests", "browser")
-    code = isolated_run(args, ("network namespaces are not available: skipped", SKIPPED))
-    if code is not None:
+    if args.isolated:
+        isolate()
+    else:
+        code = rerun_isolated()
+        if code is None:
+            print("network namespaces are not available: skipped")
+            return SKIPPED
         return code
     for need in (args.lighttpd, "/usr/bin/chromium",
                  os.path.join(args.browser, "node_modules", "playwright-core")):
