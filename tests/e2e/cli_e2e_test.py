@@ -16,8 +16,8 @@ import sys
 import threading
 import time
 
-from harness import (ALARM_FLAGS, MODEL, ON_BATTERY, RECORD_PATH, RECORD_SIZE, RunFolder,
-                     arguments, check, close_run, field, isolated_run, read_record, run_tests, text,
+from harness import (ALARM_FLAGS, MODEL, RECORD_PATH, RECORD_SIZE, RunFolder, arguments, check,
+                     close_run, field, isolated_run, read_record, run_tests, set_power, text,
                      wait_for)
 from upssim_run import UpsSim
 
@@ -41,15 +41,6 @@ def check_one_line_error(result, status, words):
     code, _, err = result
     check(code == status and err.count("\n") == 1 and err.startswith("orvik: ") and words in err,
           f"exit status {code} and {err!r}, expected {status} and one line with {words!r}")
-
-
-def on_battery():
-    return field(read_record(), "I", ALARM_FLAGS) & ON_BATTERY
-
-
-def power(state):
-    run.sim.ctl("power", state)
-    check(wait_for(lambda: bool(on_battery()) == (state == "fail"), 10), f"power {state} not seen")
 
 
 class Run:
@@ -128,13 +119,13 @@ def status_shows_the_ups_and_then_the_power_failure():
     check(code == 0 and text(r, MODEL, 64).strip() in out and "Alarms       none" in out and
           f"Input        {field(r, 'h', INPUT_VOLTAGE)} V" in out, f"exit {code}:\n{out}{err}")
     check(all(len(line) <= 80 for line in out.splitlines()), f"over 80 columns:\n{out}")
-    power("fail")
+    set_power(run.sim, "fail")
     try:
         code, out, err = orvik("status")
         check(code == 0 and "Alarms       on battery" in out, f"after the failure:\n{out}{err}")
         check("on_battery" in json.loads(orvik("status", "--json")[1])["alarms"], "JSON alarms")
     finally:
-        power("restore")
+        set_power(run.sim, "restore")
 
 
 def log_lines():
@@ -166,16 +157,16 @@ def follow_prints_a_logged_line_within_a_second_and_survives_a_cut():
         with open(RECORD_PATH, "r+b") as record:
             record.seek(EVT_FILE_LEN)
             record.write(struct.pack("<i", 150))
-        power("restore")
+        set_power(run.sim, "restore")
         check(wait_for(lambda: len(log_lines()) == 1, 5), f"not cut: {log_lines()}")
-        power("fail")
+        set_power(run.sim, "fail")
         check(wait_for(lambda: len(shown) == logged + 3, 5), f"shown {shown[logged:]}")
         time.sleep(0.5)
         new = [line[21:] for _, line in shown[logged:]]
         check(new == ["001  Power failure", "101  Power restore", "001  Power failure"],
               f"shown after the cut: {new}")
     finally:
-        power("restore")
+        set_power(run.sim, "restore")
         follower.terminate()
         follower.wait(timeout=10)
 

@@ -19,9 +19,9 @@ import subprocess
 import sys
 import time
 
-from harness import (ALARM_FLAGS, COMPUTER_NAME, MANUFACTURER, ON_BATTERY, RECORD_PATH, RunFolder,
-                     check, close_run, event_entry as entry, field, isolated_run, read_record,
-                     run_tests, service_arguments, silence_actions, text, wait_for, write_record)
+from harness import (COMPUTER_NAME, MANUFACTURER, RECORD_PATH, RunFolder, check, close_run,
+                     event_entry as entry, isolated_run, read_record, run_tests, service_arguments,
+                     set_power, silence_actions, text, wait_for, write_record)
 from upssim_run import UpsSim
 
 args = None
@@ -118,12 +118,8 @@ class NoticeRun:
         self.receiver = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.receiver.bind((address, NOTIFY_PORT))
 
-    def on_battery(self):
-        return field(read_record(), "I", ALARM_FLAGS) & ON_BATTERY
-
     def restore(self):
-        self.sim.ctl("power", "restore")
-        check(wait_for(lambda: not self.on_battery(), 10), "power restore not seen")
+        set_power(self.sim, "restore")
 
     def close(self):
         if self.receiver:
@@ -231,8 +227,7 @@ def outlet_switch_off_notifies_hosts_then_switches_after_the_delay():
 def power_restored_before_the_delay_sends_nothing():
     write_record("h", entry(1) + BNM_DELAY, 5)
     run.drain()
-    run.sim.ctl("power", "fail")
-    check(wait_for(run.on_battery, 10), "power failure not seen")
+    set_power(run.sim, "fail")
     run.restore()
     got = run.receive(7)
     check(got is None, f"got {got!r}")

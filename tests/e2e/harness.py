@@ -164,6 +164,18 @@ def silence_actions():
             write_record("i", event_entry(event) + offset, 0)
 
 
+def on_battery():
+    """Whether the live record has the UPS on battery."""
+    return field(read_record(), "I", ALARM_FLAGS) & ON_BATTERY
+
+
+def set_power(sim, state):
+    """Fails ("fail") or restores ("restore") the mains at the simulated UPS
+    and waits until the record says so."""
+    sim.ctl("power", state)
+    check(wait_for(lambda: bool(on_battery()) == (state == "fail"), 10), f"power {state} not seen")
+
+
 def field(record, fmt, offset):
     return struct.unpack_from("<" + fmt, record, offset)[0]
 

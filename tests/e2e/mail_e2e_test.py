@@ -20,8 +20,8 @@ import sys
 import tempfile
 import time
 
-from harness import (ALARM_FLAGS, COMPUTER_NAME, ON_BATTERY, RunFolder, check, close_run,
-                     event_entry, field, isolated_run, read_record, run_tests, service_arguments,
+from harness import (COMPUTER_NAME, MANUFACTURER, RunFolder, check, close_run, event_entry,
+                     isolated_run, read_record, run_tests, service_arguments, set_power,
                      silence_actions, text, wait_for, write_record)
 from upssim_run import UpsSim
 
@@ -134,7 +134,7 @@ def start_service():
     sim.platform_ini(folder.path)
     os.environ["LC_ALL"] = "C"
     folder.start()
-    check(wait_for(lambda: (r := read_record()) and text(r, 0, 64) == "ACME-POWER", 120, 0.1),
+    check(wait_for(lambda: (r := read_record()) and text(r, MANUFACTURER, 64) == "ACME-POWER", 120, 0.1),
           "the service never identified the UPS")
     silence_actions()
     write_entry(1, "i", MAIL_ENABLE, 1)
@@ -142,23 +142,14 @@ def start_service():
     write_entry(1, None, MAIL_MESSAGE, b"Power failure at #HOSTNAME#\n.\nSee the log.\0")
 
 
-def on_battery():
-    return field(read_record(), "I", ALARM_FLAGS) & ON_BATTERY
-
-
-def power(state):
-    sim.ctl("power", state)
-    check(wait_for(lambda: bool(on_battery()) == (state == "fail"), 10), f"power {state} not seen")
-
-
 def power_failure_mails_each_recipient_once():
     began = time.monotonic()
-    power("fail")
+    set_power(sim, "fail")
     delivered = wait_for(lambda: all(server.messages(a) for a in ADDRESSES), 30, interval=0.1)
     took = time.monotonic() - began
     check(delivered, "not delivered to both mailboxes within 30 s")
     computer = text(read_record(), COMPUTER_NAME, 256)
-    power("restore")
+    set_power(sim, "restore")
     time.sleep(2)  # time for a second mail to arrive
     for address in ADDRESSES:
         got = server.messages(address)
@@ -173,9 +164,9 @@ def power_failure_mails_each_recipient_once():
 def power_restored_before_the_mail_delay_sends_nothing():
     write_entry(1, "h", MAIL_DELAY, 5)
     before = server.connections()
-    power("fail")
+    set_power(sim, "fail")
     time.sleep(1)
-    power("restore")
+    set_power(sim, "restore")
     time.sleep(8)
     check(server.connections() == before, "the service reached the mail server")
 

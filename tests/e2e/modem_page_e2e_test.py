@@ -13,9 +13,9 @@ import os
 import sys
 import time
 
-from harness import (ALARM_FLAGS, MANUFACTURER, ON_BATTERY, RECORD_PATH, RunFolder, check,
-                     close_run, event_entry as entry, field, isolated_run, read_record, run_tests,
-                     service_arguments, silence_actions, text, wait_for, write_record)
+from harness import (MANUFACTURER, RECORD_PATH, RunFolder, check, close_run, event_entry as entry,
+                     isolated_run, read_record, run_tests, service_arguments, set_power,
+                     silence_actions, text, wait_for, write_record)
 from modemsim_run import ModemSim
 from upssim_run import UpsSim
 
@@ -78,8 +78,7 @@ class PageRun:
         calls = len([u for u in users.split(";") if u.strip()])
         before = len(self.modem.received())
         failed_at = time.monotonic()
-        self.sim.ctl("power", "fail")
-        check(wait_for(self.on_battery, 10), "power failure not seen")
+        set_power(self.sim, "fail")
         done = wait_for(lambda: sum(1 for _, line, _ in self.modem.received()[before:]
                                     if line == "ATH0\r") >= calls,
                         30 * calls + 10, interval=0.2)
@@ -90,12 +89,8 @@ class PageRun:
         check(done, f"{calls} calls expected, the modem got {lines}")
         return lines, failed_at
 
-    def on_battery(self):
-        return field(read_record(), "I", ALARM_FLAGS) & ON_BATTERY
-
     def restore(self):
-        self.sim.ctl("power", "restore")
-        check(wait_for(lambda: not self.on_battery(), 10), "power restore not seen")
+        set_power(self.sim, "restore")
 
     def close(self):
         try:

@@ -14,7 +14,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from desktop import Desktop  # noqa: E402
+from desktop import Desktop, saved_answers  # noqa: E402
 from harness import arguments, check, isolated_run, run_tests, wait_for  # noqa: E402
 
 args = None
@@ -29,11 +29,7 @@ class System:
         self.desktop = desktop
 
     def answers(self, name):
-        try:
-            with open(os.path.join(self.desktop.folder, name)) as f:
-                return f.read()
-        except FileNotFoundError:
-            return ""
+        return saved_answers(os.path.join(self.desktop.folder, name))
 
     def close(self):
         pass
@@ -43,9 +39,7 @@ class X11(System):
     """Applications and the sweep as Linux programs."""
 
     def app(self, *options):
-        process = self.desktop.start([args.prompt_app] + list(options))
-        check(process.stdout.readline().strip() == b"ready", "prompt_app did not start")
-        return process
+        return self.desktop.start_app([args.prompt_app, *options])
 
     def terminal(self):
         return self.desktop.start(["xterm", "-e", "sleep 600"])
@@ -86,9 +80,7 @@ class Wine(System):
         self.server = desktop.start(["wineserver", "-p", "-f"])
 
     def app(self, *options):
-        process = self.desktop.start(["wine", args.prompt_app_exe] + list(options))
-        check(process.stdout.readline().strip() == b"ready", "prompt_app.exe did not start")
-        return process
+        return self.desktop.start_app(["wine", args.prompt_app_exe, *options])
 
     def hostile(self):
         return None
