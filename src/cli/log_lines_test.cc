@@ -51,8 +51,6 @@ TEST(DataLines, ValuesTheServiceClampsShowAsNotAvailable) {
     const auto data = parseDataLine(c.logged);
     EXPECT_EQ(data ? formatDataLine(*data) : "", c.shown) << c.logged;
   }
-  EXPECT_EQ(dataHeader(),
-            "Date       Time       Vin  Vout   Vbat    Fin   Fout  Load  Temp  Alarms");
 }
 
 }  // namespace

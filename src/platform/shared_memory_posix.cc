@@ -54,6 +54,19 @@ class PosixBlock final : public SharedBlock {
 constexpr int kOpenAttempts = 40;
 constexpr auto kOpenRetryPause = std::chrono::milliseconds(5);
 
+enum class Owner { kHeld, kNone, kUnknown };
+
+// Whether a service holds the block's owner lock. A shared lock granted means
+// no owner holds the exclusive one; it is given back at once, so an owner
+// starting now gets its lock.
+Owner probeOwner(int fd) {
+  if (flock(fd, LOCK_SH | LOCK_NB) == 0) {
+    flock(fd, LOCK_UN);
+    return Owner::kNone;
+  }
+  return errno == EWOULDBLOCK ? Owner::kHeld : Owner::kUnknown;
+}
+
 // Takes over fd: the block keeps it for its owner lock.
 std::unique_ptr<SharedBlock> mapWhole(int fd, std::size_t size, bool writable = true) {
   void* data =
@@ -110,19 +123,10 @@ class PosixSharedMemory final : public SharedMemory {
       return nullptr;
     }
     struct stat info {};
-    if (fstat(fd, &info) != 0 || static_cast<std::size_t>(info.st_size) < size) {
-      close(fd);
-      return nullptr;
-    }
-    // A shared lock granted means no owner holds the exclusive one. It is
-    // given back at once, so an owner starting now gets its lock.
-    if (flock(fd, LOCK_SH | LOCK_NB) == 0) {
-      flock(fd, LOCK_UN);
-      close(fd);
-      return nullptr;
-    }
-    if (errno != EWOULDBLOCK) {
-      *refused = true;
+    const bool large = fstat(fd, &info) == 0 && static_cast<std::size_t>(info.st_size) >= size;
+    const Owner owner = large ? probeOwner(fd) : Owner::kNone;
+    if (owner != Owner::kHeld) {
+      *refused = owner == Owner::kUnknown;
       close(fd);
       return nullptr;
     }
@@ -149,15 +153,9 @@ class PosixSharedMemory final : public SharedMemory {
       close(fd);
       return nullptr;
     }
-    // The same probe as openOwned's: a shared lock granted means no owner.
-    if (flock(fd, LOCK_SH | LOCK_NB) == 0) {
-      flock(fd, LOCK_UN);
-      *look = Look::kNotOwned;
-      close(fd);
-      return nullptr;
-    }
-    if (errno != EWOULDBLOCK) {
-      *look = Look::kRefused;
+    const Owner owner = probeOwner(fd);
+    if (owner != Owner::kHeld) {
+      *look = owner == Owner::kNone ? Look::kNotOwned : Look::kRefused;
       close(fd);
       return nullptr;
     }

@@ -5,7 +5,6 @@ self-test command; metrics pass promtool. Records that are foreign, random
 or held by nobody give one line and a non-zero status. In network and mount
 namespaces of its own (a loopback for port 8828, a /dev/shm for the record)."""
 
-import argparse
 import fcntl
 import json
 import os
@@ -17,18 +16,18 @@ import sys
 import threading
 import time
 
-from harness import (RECORD_PATH, RECORD_SIZE, RunFolder, check, close_run, field, isolate,
-                     read_record, rerun_isolated, run_tests, text, wait_for)
+from harness import (ALARM_FLAGS, MODEL, RECORD_PATH, RECORD_SIZE, RunFolder, arguments, check,
+                     close_run, field, isolated_run, read_record, run_tests, set_power, text,
+                     wait_for)
 from upssim_run import UpsSim
 
 args = None
 run = None
 
-MODEL, CHARGE, BATTERY_VOLTAGE = 64, 390, 392
+CHARGE, BATTERY_VOLTAGE = 390, 392
 INPUT_FREQUENCY, INPUT_VOLTAGE = 402, 408
 OUTPUT_FREQUENCY, OUTPUT_VOLTAGE, OUTPUT_LOAD = 428, 432, 450
-ALARM_FLAGS, EVT_FILE_LEN = 484, 75052
-ON_BATTERY = 1 << 1
+EVT_FILE_LEN = 75052
 PROTOCOL, SELF_TEST = 3, "T\r"  # a "Q1" protocol; its self-test command
 EXIT_ERROR, EXIT_NOT_RUNNING = 1, 2
 
@@ -42,15 +41,6 @@ def check_one_line_error(result, status, words):
     code, _, err = result
     check(code == status and err.count("\n") == 1 and err.startswith("orvik: ") and words in err,
           f"exit status {code} and {err!r}, expected {status} and one line with {words!r}")
-
-
-def on_battery():
-    return field(read_record(), "I", ALARM_FLAGS) & ON_BATTERY
-
-
-def power(state):
-    run.sim.ctl("power", state)
-    check(wait_for(lambda: bool(on_battery()) == (state == "fail"), 10), f"power {state} not seen")
 
 
 class Run:
@@ -129,14 +119,13 @@ def status_shows_the_ups_and_then_the_power_failure():
     r = read_record()
     check(code == 0 and text(r, MODEL, 64).strip() in out and "Alarms       none" in out and
           f"Input        {field(r, 'h', INPUT_VOLTAGE)} V" in out, f"exit {code}:\n{out}{err}")
-    check(all(len(line) <= 80 for line in out.splitlines()), f"over 80 columns:\n{out}")
-    power("fail")
+    set_power(run.sim, "fail")
     try:
         code, out, err = orvik("status")
         check(code == 0 and "Alarms       on battery" in out, f"after the failure:\n{out}{err}")
         check("on_battery" in json.loads(orvik("status", "--json")[1])["alarms"], "JSON alarms")
     finally:
-        power("restore")
+        set_power(run.sim, "restore")
 
 
 def log_lines():
@@ -168,16 +157,16 @@ def follow_prints_a_logged_line_within_a_second_and_survives_a_cut():
         with open(RECORD_PATH, "r+b") as record:
             record.seek(EVT_FILE_LEN)
             record.write(struct.pack("<i", 150))
-        power("restore")
+        set_power(run.sim, "restore")
         check(wait_for(lambda: len(log_lines()) == 1, 5), f"not cut: {log_lines()}")
-        power("fail")
+        set_power(run.sim, "fail")
         check(wait_for(lambda: len(shown) == logged + 3, 5), f"shown {shown[logged:]}")
         time.sleep(0.5)
         new = [line[21:] for _, line in shown[logged:]]
         check(new == ["001  Power failure", "101  Power restore", "001  Power failure"],
               f"shown after the cut: {new}")
     finally:
-        power("restore")
+        set_power(run.sim, "restore")
         follower.terminate()
         follower.wait(timeout=10)
 
@@ -204,18 +193,11 @@ def metrics_pass_promtool_and_hold_the_record_values():
 
 def main():
     global args, run
-    parser = argparse.ArgumentParser()
-    for name in ("--upskeeper", "--upssim", "--orvik", "--data"):
-        parser.add_argument(name, required=True, type=os.path.abspath)
-    parser.add_argument("--promtool", default=shutil.which("promtool") or "promtool")
-    parser.add_argument("--isolated", action="store_true", help=argparse.SUPPRESS)
-    args = parser.parse_args()
-    if not args.isolated:
-        code = rerun_isolated()
-        if code is None:
-            print("no namespaces here: port 8828 and the record would be shared", flush=True)
-        return 1 if code is None else code
-    isolate()
+    args = arguments(["--upskeeper", "--upssim", "--orvik", "--data"],
+                     other={"--promtool": shutil.which("promtool") or "promtool"})
+    code = isolated_run(args, ("no namespaces here: port 8828 and the record would be shared", 1))
+    if code is not None:
+        return code
     run = Run()
     try:
         code = run_tests([("ForeignRandomAndUnheldRecordsAreRefused",

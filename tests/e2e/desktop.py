@@ -58,6 +58,13 @@ class Desktop:
         self.processes.append(process)
         return process
 
+    def start_app(self, command):
+        """A test application (tests/sweep/prompt_app*), once it has said
+        "ready": its windows, and a dialog asked for at start, are up."""
+        process = self.start(command)
+        check(process.stdout.readline().strip() == b"ready", f"{command} did not start")
+        return process
+
     def root_property(self, name):
         result = subprocess.run(["xprop", "-root", name], env=self.env, capture_output=True,
                                 text=True)
@@ -73,6 +80,16 @@ class Desktop:
             stop(process)
         self.stop_xvfb()
         shutil.rmtree(self.folder, ignore_errors=True)
+
+
+def saved_answers(path):
+    """What a test application saved at path: one "yes" or "no" line per
+    answer; "" before the first."""
+    try:
+        with open(path) as f:
+            return f.read()
+    except FileNotFoundError:
+        return ""
 
 
 def stop(process):

@@ -12,7 +12,6 @@ its own for ports 8828 and 8830, a /dev/shm of its own for the record);
 without them the broadcasts are left out, so that nothing goes out on this
 machine's interfaces."""
 
-import argparse
 import os
 import socket
 import struct
@@ -20,9 +19,9 @@ import subprocess
 import sys
 import time
 
-from harness import (RECORD_PATH, RunFolder, check, close_run, event_entry as entry, field,
-                     isolate, read_record, rerun_isolated, run_tests, silence_actions, text,
-                     wait_for, write_record)
+from harness import (COMPUTER_NAME, MANUFACTURER, RECORD_PATH, RunFolder, check, close_run,
+                     event_entry as entry, isolated_run, read_record, run_tests, service_arguments,
+                     set_power, silence_actions, text, wait_for, write_record)
 from upssim_run import UpsSim
 
 args = None
@@ -35,16 +34,11 @@ OUTLET_COMMAND = 66145
 NO_SHUTDOWN_NOTICE = 801
 
 # Record offsets.
-MANUFACTURER = 0
-ALARM_FLAGS = 484
 HOST_NAME = 76160
-COMPUTER_NAME = 76416
 OUTLETS, OUTLET_SIZE = 74084, 88
 OUTLET_DELAY, OUTLET_DEPEND = 20, 22
 # Within an event's entry.
 BNM_ENABLE, BNM_DELAY, BNM_PERIOD, BNM_USERS = 4, 8, 110, 112
-
-ON_BATTERY = 1 << 1
 
 
 def catalogue_notice(number):
@@ -124,12 +118,8 @@ class NoticeRun:
         self.receiver = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.receiver.bind((address, NOTIFY_PORT))
 
-    def on_battery(self):
-        return field(read_record(), "I", ALARM_FLAGS) & ON_BATTERY
-
     def restore(self):
-        self.sim.ctl("power", "restore")
-        check(wait_for(lambda: not self.on_battery(), 10), "power restore not seen")
+        set_power(self.sim, "restore")
 
     def close(self):
         if self.receiver:
@@ -237,8 +227,7 @@ def outlet_switch_off_notifies_hosts_then_switches_after_the_delay():
 def power_restored_before_the_delay_sends_nothing():
     write_record("h", entry(1) + BNM_DELAY, 5)
     run.drain()
-    run.sim.ctl("power", "fail")
-    check(wait_for(run.on_battery, 10), "power failure not seen")
+    set_power(run.sim, "fail")
     run.restore()
     got = run.receive(7)
     check(got is None, f"got {got!r}")
@@ -246,20 +235,10 @@ def power_restored_before_the_delay_sends_nothing():
 
 def main():
     global args, run
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--upskeeper", required=True)
-    parser.add_argument("--upssim", required=True)
-    parser.add_argument("--data", required=True)
-    parser.add_argument("--isolated", action="store_true", help=argparse.SUPPRESS)
-    args = parser.parse_args()
-    args.upskeeper, args.upssim = os.path.abspath(args.upskeeper), os.path.abspath(args.upssim)
-    args.data = os.path.abspath(args.data)
-    if args.isolated:
-        isolate()
-    else:
-        code = rerun_isolated()
-        if code is not None:
-            return code
+    args = service_arguments(upssim=True)
+    code = isolated_run(args)
+    if code is not None:
+        return code
     tests = [
         ("PowerFailureSendsTheNoticeByteForByte", power_failure_sends_the_notice_byte_for_byte),
         ("NoticeRepeatsEveryBnmPeriod", notice_repeats_every_bnm_period),

@@ -17,6 +17,10 @@ import time
 RECORD_PATH = "/dev/shm/OrvikMappingObject"
 RECORD_SIZE = 77716
 
+# Record fields several tests read, and alarm flags.
+MANUFACTURER, MODEL, ALARM_FLAGS, COMPUTER_NAME = 0, 64, 484, 76416
+ON_BATTERY, COMMUNICATION_LOST = 1 << 1, 1 << 19
+
 
 class Failure(Exception):
     pass
@@ -160,6 +164,18 @@ def silence_actions():
             write_record("i", event_entry(event) + offset, 0)
 
 
+def on_battery():
+    """Whether the live record has the UPS on battery."""
+    return field(read_record(), "I", ALARM_FLAGS) & ON_BATTERY
+
+
+def set_power(sim, state):
+    """Fails ("fail") or restores ("restore") the mains at the simulated UPS
+    and waits until the record says so."""
+    sim.ctl("power", state)
+    check(wait_for(lambda: bool(on_battery()) == (state == "fail"), 10), f"power {state} not seen")
+
+
 def field(record, fmt, offset):
     return struct.unpack_from("<" + fmt, record, offset)[0]
 
@@ -182,19 +198,29 @@ def run_tests(tests):
     return 1 if failed else 0
 
 
+def arguments(paths=(), optional=(), other=None):
+    """The test's command line: the programs and folders named in paths
+    (required) and optional, made absolute so that they hold wherever the
+    test runs; other maps the test's other options to their defaults;
+    --isolated marks the run inside namespaces (isolated_run)."""
+    parser = argparse.ArgumentParser()
+    for name in paths:
+        parser.add_argument(name, required=True, type=os.path.abspath)
+    for name in optional:
+        parser.add_argument(name, type=os.path.abspath)
+    for name, default in (other or {}).items():
+        parser.add_argument(name, default=default)
+    parser.add_argument("--isolated", action="store_true", help=argparse.SUPPRESS)
+    return parser.parse_args()
+
+
 def service_arguments(upssim=False, extra=()):
     """The command line every service test takes: --upskeeper, --data and,
     where upssim drives the service, --upssim; then the test's own program
     paths named in extra ("--winsweep", ...)."""
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--upskeeper", required=True)
-    parser.add_argument("--data", required=upssim)
     if upssim:
-        parser.add_argument("--upssim", required=True)
-    for name in extra:
-        parser.add_argument(name, required=True)
-    parser.add_argument("--isolated", action="store_true", help=argparse.SUPPRESS)
-    return parser.parse_args()
+        return arguments(["--upskeeper", "--upssim", "--data", *extra])
+    return arguments(["--upskeeper", *extra], optional=["--data"])
 
 
 IFF_UP = 0x1
@@ -212,6 +238,24 @@ def isolate():
         request = fcntl.ioctl(s, SIOCGIFFLAGS, struct.pack("16sH14x", b"lo", 0))
         flags = struct.unpack_from("H", request, 16)[0]
         fcntl.ioctl(s, SIOCSIFFLAGS, struct.pack("16sH14x", b"lo", flags | IFF_UP))
+
+
+def isolated_run(args, unavailable=None):
+    """Puts the test inside namespaces of its own. In the first run: re-runs
+    this script there and returns its exit code. In that re-run (--isolated):
+    makes /dev/shm and the loopback ready and returns None, for the caller to
+    run its tests. Where no namespaces can be made, returns None as well (the
+    tests share the machine's), or, given unavailable = (note, code), prints
+    note and returns code (None: the tests run all the same)."""
+    if args.isolated:
+        isolate()
+        return None
+    code = rerun_isolated()
+    if code is not None or unavailable is None:
+        return code
+    note, code = unavailable
+    print(note, flush=True)
+    return code
 
 
 def namespaces_available():

@@ -20,15 +20,14 @@ import sys
 import tempfile
 import time
 
-from harness import (RunFolder, check, close_run, event_entry, field, isolate,
-                     read_record, rerun_isolated, run_tests, service_arguments, silence_actions,
-                     text, wait_for, write_record)
+from harness import (COMPUTER_NAME, MANUFACTURER, RunFolder, check, close_run, event_entry,
+                     isolated_run, read_record, run_tests, service_arguments, set_power,
+                     silence_actions, text, wait_for, write_record)
 from upssim_run import UpsSim
 
 SERVER = "127.0.0.2"
 ADDRESSES = ("ops@example.test", "boss@example.test")
-# Record offsets (src/shared/status_record.h); within an event's entry below.
-ALARM_FLAGS, COMPUTER_NAME, ON_BATTERY = 484, 76416, 1 << 1
+# Within an event's entry.
 MAIL_ENABLE, MAIL_DELAY, MAIL_MESSAGE, MAIL_USERS = 368, 372, 374, 474
 # Name, type, private, unprivileged, wake-up, process limit, program (no chroot).
 SERVICES = [(f"{SERVER}:25", "inet", "n", "-", "-", "-", "smtpd"),
@@ -135,7 +134,7 @@ def start_service():
     sim.platform_ini(folder.path)
     os.environ["LC_ALL"] = "C"
     folder.start()
-    check(wait_for(lambda: (r := read_record()) and text(r, 0, 64) == "ACME-POWER", 120, 0.1),
+    check(wait_for(lambda: (r := read_record()) and text(r, MANUFACTURER, 64) == "ACME-POWER", 120, 0.1),
           "the service never identified the UPS")
     silence_actions()
     write_entry(1, "i", MAIL_ENABLE, 1)
@@ -143,23 +142,14 @@ def start_service():
     write_entry(1, None, MAIL_MESSAGE, b"Power failure at #HOSTNAME#\n.\nSee the log.\0")
 
 
-def on_battery():
-    return field(read_record(), "I", ALARM_FLAGS) & ON_BATTERY
-
-
-def power(state):
-    sim.ctl("power", state)
-    check(wait_for(lambda: bool(on_battery()) == (state == "fail"), 10), f"power {state} not seen")
-
-
 def power_failure_mails_each_recipient_once():
     began = time.monotonic()
-    power("fail")
+    set_power(sim, "fail")
     delivered = wait_for(lambda: all(server.messages(a) for a in ADDRESSES), 30, interval=0.1)
     took = time.monotonic() - began
     check(delivered, "not delivered to both mailboxes within 30 s")
     computer = text(read_record(), COMPUTER_NAME, 256)
-    power("restore")
+    set_power(sim, "restore")
     time.sleep(2)  # time for a second mail to arrive
     for address in ADDRESSES:
         got = server.messages(address)
@@ -174,9 +164,9 @@ def power_failure_mails_each_recipient_once():
 def power_restored_before_the_mail_delay_sends_nothing():
     write_entry(1, "h", MAIL_DELAY, 5)
     before = server.connections()
-    power("fail")
+    set_power(sim, "fail")
     time.sleep(1)
-    power("restore")
+    set_power(sim, "restore")
     time.sleep(8)
     check(server.connections() == before, "the service reached the mail server")
 
@@ -184,13 +174,10 @@ def power_restored_before_the_mail_delay_sends_nothing():
 def main():
     global args, server
     args = service_arguments(upssim=True)
-    if not args.isolated:
-        code = rerun_isolated()
-        if code is None:
-            print("no namespaces here: the test would need this machine's port 25")
-            return 77
+    code = isolated_run(args, ("no namespaces here: the test would need this machine's port 25",
+                               77))
+    if code is not None:
         return code
-    isolate()
     server = MailServer()
     try:
         start_service()

@@ -9,27 +9,22 @@ The service finds the modem as COM2 (pageport 1) through platform.ini.
 Runs in network and mount namespaces of its own where it can (a loopback for
 port 8828, a /dev/shm for the record). About two minutes."""
 
-import argparse
 import os
 import sys
 import time
 
-from harness import (RECORD_PATH, RunFolder, check, close_run, event_entry as entry, field,
-                     isolate, read_record, rerun_isolated, run_tests, silence_actions, text,
-                     wait_for, write_record)
+from harness import (MANUFACTURER, RECORD_PATH, RunFolder, check, close_run, event_entry as entry,
+                     isolated_run, read_record, run_tests, service_arguments, set_power,
+                     silence_actions, text, wait_for, write_record)
 from modemsim_run import ModemSim
 from upssim_run import UpsSim
 
 args = None
 
 # Record offsets.
-MANUFACTURER = 0
-ALARM_FLAGS = 484
 PAGE_PORT = 1616
 # Within an event's entry.
 PAGE_ENABLE, PAGE_DELAY, PAGE_MESSAGE, PAGE_USERS = 732, 736, 738, 754
-
-ON_BATTERY = 1 << 1
 
 TOLERANCE = 0.1
 # From "ATH0" to the next call's "ATZ": a 400 ms read, 1 s, and 1 s settle
@@ -83,8 +78,7 @@ class PageRun:
         calls = len([u for u in users.split(";") if u.strip()])
         before = len(self.modem.received())
         failed_at = time.monotonic()
-        self.sim.ctl("power", "fail")
-        check(wait_for(self.on_battery, 10), "power failure not seen")
+        set_power(self.sim, "fail")
         done = wait_for(lambda: sum(1 for _, line, _ in self.modem.received()[before:]
                                     if line == "ATH0\r") >= calls,
                         30 * calls + 10, interval=0.2)
@@ -95,12 +89,8 @@ class PageRun:
         check(done, f"{calls} calls expected, the modem got {lines}")
         return lines, failed_at
 
-    def on_battery(self):
-        return field(read_record(), "I", ALARM_FLAGS) & ON_BATTERY
-
     def restore(self):
-        self.sim.ctl("power", "restore")
-        check(wait_for(lambda: not self.on_battery(), 10), "power restore not seen")
+        set_power(self.sim, "restore")
 
     def close(self):
         try:
@@ -166,21 +156,10 @@ def streaming_modem_costs_the_same_pauses():
 
 def main():
     global args, run
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--upskeeper", required=True)
-    parser.add_argument("--upssim", required=True)
-    parser.add_argument("--modemsim", required=True)
-    parser.add_argument("--data", required=True)
-    parser.add_argument("--isolated", action="store_true", help=argparse.SUPPRESS)
-    args = parser.parse_args()
-    for name in ("upskeeper", "upssim", "modemsim", "data"):
-        setattr(args, name, os.path.abspath(getattr(args, name)))
-    if args.isolated:
-        isolate()
-    else:
-        code = rerun_isolated()
-        if code is not None:
-            return code
+    args = service_arguments(upssim=True, extra=("--modemsim",))
+    code = isolated_run(args)
+    if code is not None:
+        return code
     run = PageRun()
     try:
         return run_tests([

@@ -2,9 +2,7 @@
 link path, its control socket, and the lines its log says it received, with
 their CLOCK_MONOTONIC times."""
 
-import os
 import re
-import subprocess
 
 from upssim_run import UpsSim, unescape
 
@@ -17,19 +15,7 @@ class ModemSim(UpsSim):
     and stop() are taken over as they are."""
 
     def __init__(self, modemsim, folder, settings=None):
-        self.upssim = modemsim
-        self.link = os.path.join(folder, "modem.tty")
-        self.socket = os.path.join(folder, "modem.sock")
-        self.log_path = os.path.join(folder, "modemsim.log")
-        self.process = subprocess.Popen(
-            [modemsim, "--link", self.link, "--ctl", self.socket, "--log", self.log_path,
-             "--quiet"] +
-            [word for name, value in (settings or {}).items()
-             for word in ("--set", f"{name}={value}")],
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        self.device = self.process.stdout.readline().strip()
-        if not self.device:
-            raise RuntimeError("modemsim did not start: " + self.process.stderr.read())
+        self.start(modemsim, folder, "modem", [], settings)
 
     def received(self):
         """[(monotonic seconds, line as text, what the modem made of it)]."""

@@ -11,21 +11,17 @@ import os
 import sys
 import time
 
-from harness import (RECORD_PATH, RunFolder, check, close_run, field, isolate, read_record,
-                     rerun_isolated, run_tests, service_arguments, text, wait_for)
+from harness import (ALARM_FLAGS, COMMUNICATION_LOST, MANUFACTURER, ON_BATTERY, RECORD_PATH,
+                     RunFolder, check, close_run, field, isolated_run, read_record, run_tests,
+                     service_arguments, text, wait_for)
 from upssim_run import PLAIN_Q1, UpsSim
 
 args = None
 
 # Record offsets.
-MANUFACTURER = 0
 EST_CHARGE_REMAINING = 390
 BATTERY_VOLTAGE = 392
 INPUT_VOLTAGE = 408
-ALARM_FLAGS = 484
-
-ON_BATTERY = 1 << 1
-COMMUNICATION_LOST = 1 << 19
 
 # The probe hears the binary query, then "OI" (no "#" reply) and "Q1"; a
 # 47-byte "Q1" reply makes it protocol 4, whose first poll is "OI".
@@ -152,15 +148,10 @@ def silence_sets_bit_19_and_answers_clear_it():
 def main():
     global args, run
     args = service_arguments(upssim=True)
-    if not args.isolated:
-        code = rerun_isolated()
-        if code is not None:
-            return code
-        print("no namespaces here: running beside the machine's own /dev/shm", flush=True)
-    else:
-        isolate()
-    args.upskeeper, args.upssim = os.path.abspath(args.upskeeper), os.path.abspath(args.upssim)
-    args.data = os.path.abspath(args.data)
+    code = isolated_run(args, ("no namespaces here: running beside the machine's own /dev/shm",
+                               None))
+    if code is not None:
+        return code
     run = Run()
     try:
         return run_tests([

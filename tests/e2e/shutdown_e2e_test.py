@@ -15,10 +15,10 @@ import shutil
 import sys
 import time
 
-from harness import (ALL_EVENTS, RECORD_PATH, RunFolder, check, close_run, event_entry as entry,
-                     isolate, power_requests, read_record, rerun_isolated, run_tests,
+from harness import (ALL_EVENTS, MANUFACTURER, RECORD_PATH, RunFolder, check, close_run,
+                     event_entry as entry, isolated_run, power_requests, read_record, run_tests,
                      service_arguments, silence_actions, text, wait_for, write_record)
-from desktop import Desktop
+from desktop import Desktop, saved_answers
 from upssim_run import UpsSim
 
 args = None
@@ -52,8 +52,9 @@ class ShutdownRun:
                 os.unlink(RECORD_PATH)  # left by a crashed run
             self.folder.start()
             # ident.ini names the model's maker.
-            check(wait_for(lambda: (r := read_record()) and text(r, 0, 64) == "ACME-POWER", 120,
-                           interval=0.1), "the service never identified the UPS")
+            check(wait_for(lambda: (r := read_record()) and
+                           text(r, MANUFACTURER, 64) == "ACME-POWER", 120, interval=0.1),
+                  "the service never identified the UPS")
             silence_actions()
             for event in ALL_EVENTS:
                 write_record("i", entry(event) + LOG_ENABLE, event in (1, 25, 125))
@@ -127,23 +128,13 @@ def power_back_during_the_sequence_still_power_cycles(run):
     check([c for _, c in offs] == [SWITCH_OFF] and offs[0][0] > restored_at, f"UPS got {offs}")
 
 
-def answers(path):
-    """What a prompt_app saved: one "yes" or "no" line per answer."""
-    try:
-        with open(path) as f:
-            return f.read()
-    except FileNotFoundError:
-        return ""
-
-
 def closer_runs_and_is_waited_for_at_most_system_delay():
     desktop = Desktop()
     run = None
     try:
         def app(name, *options):
             saved = os.path.join(desktop.folder, name)
-            process = desktop.start([args.prompt_app, "--title", name, "--save", saved, *options])
-            check(process.stdout.readline().strip() == b"ready", "prompt_app did not start")
+            desktop.start_app([args.prompt_app, "--title", name, "--save", saved, *options])
             return saved
 
         editor = app("Editor")
@@ -152,17 +143,17 @@ def closer_runs_and_is_waited_for_at_most_system_delay():
         failed_at = run.power("fail")
         check(run.powered_off(EXPECTED_S + 30), "no power-off request")
         took = time.monotonic() - failed_at
-        answered = answers(stubborn).count("yes")
+        answered = saved_answers(stubborn).count("yes")
         print(f"       with winsweep busy: power failure to the power-off command {took:.2f} s",
               flush=True)
         # The sequence gives winsweep systemDelay, then its own grace: 5 s more
         # than without it, never the half minute the stubborn prompt holds it.
         check(took <= EXPECTED_S + 5 + 5, f"power-off after {took:.2f} s")
         # winsweep goes on after the sequence stops waiting for it.
-        check(wait_for(lambda: answers(stubborn).count("yes") > answered, 60, 0.2),
+        check(wait_for(lambda: saved_answers(stubborn).count("yes") > answered, 60, 0.2),
               f"winsweep answered the stubborn prompt {answered} times, then no more")
-        check(wait_for(lambda: answers(editor) == "yes\n", 90, 0.2),
-              f"the editor saved {answers(editor)!r}")
+        check(wait_for(lambda: saved_answers(editor) == "yes\n", 90, 0.2),
+              f"the editor saved {saved_answers(editor)!r}")
     finally:
         if run:
             run.close()
@@ -172,14 +163,9 @@ def closer_runs_and_is_waited_for_at_most_system_delay():
 def main():
     global args
     args = service_arguments(upssim=True, extra=("--winsweep", "--prompt-app"))
-    for name in ("upskeeper", "upssim", "data", "winsweep", "prompt_app"):
-        setattr(args, name, os.path.abspath(getattr(args, name)))
-    if args.isolated:
-        isolate()
-    else:
-        code = rerun_isolated()
-        if code is not None:
-            return code
+    code = isolated_run(args)
+    if code is not None:
+        return code
 
     def with_run(*steps):  # the sequence stops polling for good: one service each
         def test():

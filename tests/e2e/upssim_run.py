@@ -37,20 +37,28 @@ class UpsSim:
     def __init__(self, upssim, protocol, folder, settings=None):
         """protocol: 1 to 9, or PLAIN_Q1. settings: start-up values,
         {name: value} as for "set NAME VALUE"."""
-        self.upssim = upssim
-        self.link = os.path.join(folder, "ups.tty")
-        self.socket = os.path.join(folder, "ups.sock")
-        self.log_path = os.path.join(folder, "upssim.log")
+        self.start(upssim, folder, "ups",
+                   ["--plain-q1"] if protocol == PLAIN_Q1 else ["--protocol", str(protocol)],
+                   settings)
+
+    def start(self, program, folder, device, options, settings):
+        """Starts a simulator with the command line every one takes: the
+        link device.tty and the control socket device.sock in folder, its log
+        beside them, options of its own, then settings as --set."""
+        self.upssim = program
+        self.link = os.path.join(folder, device + ".tty")
+        self.socket = os.path.join(folder, device + ".sock")
+        self.log_path = os.path.join(folder, os.path.basename(program) + ".log")
         self.process = subprocess.Popen(
-            [upssim] + (["--plain-q1"] if protocol == PLAIN_Q1 else ["--protocol", str(protocol)]) +
-            ["--link", self.link, "--ctl", self.socket, "--log", self.log_path, "--quiet"] +
+            [program, *options, "--link", self.link, "--ctl", self.socket, "--log",
+             self.log_path, "--quiet"] +
             [word for name, value in (settings or {}).items()
              for word in ("--set", f"{name}={value}")],
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         # The device line comes once the link and the socket are in place.
         self.device = self.process.stdout.readline().strip()
         if not self.device:
-            raise RuntimeError("upssim did not start: " + self.process.stderr.read())
+            raise RuntimeError(f"{program} did not start: " + self.process.stderr.read())
 
     def platform_ini(self, folder):
         """Points COM1 of a service in folder at this simulator."""
@@ -73,29 +81,22 @@ class UpsSim:
                                 check=True, capture_output=True, text=True, timeout=10).stdout
         return dict(word.split("=", 1) for word in answer.split()[1:] if "=" in word)
 
-    def received(self):
-        """[(monotonic seconds, command bytes as text)] in order of arrival."""
+    def log_lines(self):
         try:
             with open(self.log_path, encoding="latin-1") as f:
-                lines = f.read().splitlines()
+                return f.read().splitlines()
         except FileNotFoundError:
             return []
-        found = []
-        for line in lines:
-            match = RX_LINE.match(line)
-            if match:
-                found.append((float(match.group(1)), unescape(match.group(2))))
-        return found
+
+    def received(self):
+        """[(monotonic seconds, command bytes as text)] in order of arrival."""
+        matches = (RX_LINE.match(line) for line in self.log_lines())
+        return [(float(m.group(1)), unescape(m.group(2))) for m in matches if m]
 
     def logged(self, kind):
         """[(monotonic seconds, text)] of the log lines of one kind ("state",
         "ctl", ...) in order."""
-        try:
-            with open(self.log_path, encoding="latin-1") as f:
-                lines = f.read().splitlines()
-        except FileNotFoundError:
-            return []
-        matches = (LOG_LINE.match(line) for line in lines)
+        matches = (LOG_LINE.match(line) for line in self.log_lines())
         return [(float(m.group(1)), m.group(3)) for m in matches if m and m.group(2) == kind]
 
     def stop(self):

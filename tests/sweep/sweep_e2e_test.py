@@ -8,15 +8,14 @@ that asks for ever, and end with exit code 0 whatever the display does.
 Every process is started here and stopped by its PID; the whole script runs
 in network and mount namespaces of its own."""
 
-import argparse
 import os
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from desktop import Desktop  # noqa: E402
-from harness import check, isolate, rerun_isolated, run_tests, wait_for  # noqa: E402
+from desktop import Desktop, saved_answers  # noqa: E402
+from harness import arguments, check, isolated_run, run_tests, wait_for  # noqa: E402
 
 args = None
 SERVICE_TITLE = "Power Device Service"
@@ -30,11 +29,7 @@ class System:
         self.desktop = desktop
 
     def answers(self, name):
-        try:
-            with open(os.path.join(self.desktop.folder, name)) as f:
-                return f.read()
-        except FileNotFoundError:
-            return ""
+        return saved_answers(os.path.join(self.desktop.folder, name))
 
     def close(self):
         pass
@@ -44,9 +39,7 @@ class X11(System):
     """Applications and the sweep as Linux programs."""
 
     def app(self, *options):
-        process = self.desktop.start([args.prompt_app] + list(options))
-        check(process.stdout.readline().strip() == b"ready", "prompt_app did not start")
-        return process
+        return self.desktop.start_app([args.prompt_app, *options])
 
     def terminal(self):
         return self.desktop.start(["xterm", "-e", "sleep 600"])
@@ -87,9 +80,7 @@ class Wine(System):
         self.server = desktop.start(["wineserver", "-p", "-f"])
 
     def app(self, *options):
-        process = self.desktop.start(["wine", args.prompt_app_exe] + list(options))
-        check(process.stdout.readline().strip() == b"ready", "prompt_app.exe did not start")
-        return process
+        return self.desktop.start_app(["wine", args.prompt_app_exe, *options])
 
     def hostile(self):
         return None
@@ -212,23 +203,12 @@ def wine_sweep_closes_and_saves():
 
 def main():
     global args
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--winsweep", required=True)
-    parser.add_argument("--prompt-app", required=True)
-    parser.add_argument("--winsweep-exe")
-    parser.add_argument("--prompt-app-exe")
-    parser.add_argument("--only", help="run the tests whose name contains this")
-    parser.add_argument("--isolated", action="store_true", help=argparse.SUPPRESS)
-    args = parser.parse_args()
-    for name in ("winsweep", "prompt_app", "winsweep_exe", "prompt_app_exe"):
-        if getattr(args, name):
-            setattr(args, name, os.path.abspath(getattr(args, name)))
-    if args.isolated:
-        isolate()
-    else:
-        code = rerun_isolated()
-        if code is not None:
-            return code
+    # --only: run the tests whose name contains this.
+    args = arguments(["--winsweep", "--prompt-app"],
+                     optional=["--winsweep-exe", "--prompt-app-exe"], other={"--only": None})
+    code = isolated_run(args)
+    if code is not None:
+        return code
     tests = [
         ("X11SweepClosesAndSaves", x11_sweep_closes_and_saves),
         ("X11WithoutManagerClosesByDeleteRequest", x11_without_manager_closes_by_delete_request),

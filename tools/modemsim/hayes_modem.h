@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "upssim/device_loop.h"
 #include "upssim/sim_log.h"
 
 namespace orvik::modemsim {
@@ -27,7 +28,7 @@ struct ModemSettings {
   bool stream = false;   // noise flows out all the time, whatever happens
 };
 
-class HayesModem {
+class HayesModem : public upssim::LineDevice {
  public:
   // Stream noise: this many bytes every kStreamEveryMs.
   static constexpr int kStreamEveryMs = 10;
@@ -39,16 +40,18 @@ class HayesModem {
 
   ModemSettings& settings() { return settings_; }
 
-  void receive(std::string_view bytes, int64_t nowMs);
+  void receive(std::string_view bytes, int64_t nowMs) override;
   // Time passes: a dial reaches its result.
-  void tick(int64_t nowMs);
+  void tick(int64_t nowMs) override;
   // When tick() or takeOutput() next has work, or -1.
-  int64_t nextDeadlineMs() const;
+  int64_t nextDeadlineMs() const override;
   // The bytes due by nowMs, in order; results are logged as sent.
-  std::string takeOutput(int64_t nowMs);
+  std::string takeOutput(int64_t nowMs) override;
 
-  // One control command line; the answer line without a line end.
+  // One control command line; the answer line without a line end. The
+  // modem's settings take effect whenever they are made.
   std::string control(std::string_view line);
+  std::string control(std::string_view line, int64_t) override { return control(line); }
   // "ok state=... " for the status command.
   std::string statusLine() const;
 

@@ -1,48 +1,6 @@
 #include "modem_options.h"
 
-#include "upssim/options.h"
-
 namespace orvik::modemsim {
-
-bool parseOptions(const std::vector<std::string>& args, Options* o, std::string* error) {
-  if (!args.empty() && args[0] == "ctl") {
-    o->client = true;
-    return upssim::parseClientOptions(args, &o->clientSocket, &o->clientCommand, &o->help, error);
-  }
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      o->help = true;
-      return true;
-    }
-    if (a == "--quiet") {
-      o->quiet = true;
-      continue;
-    }
-    if (i + 1 >= args.size()) {
-      *error = "unknown or incomplete option " + a;
-      return false;
-    }
-    const std::string& value = args[++i];
-    if (a == "--link") {
-      o->linkPath = value;
-    } else if (a == "--ctl") {
-      o->controlPath = value;
-    } else if (a == "--log") {
-      o->logPath = value;
-    } else if (a == "--set") {
-      if (value.find('=') == std::string::npos) {
-        *error = "--set takes NAME=VALUE, not " + value;
-        return false;
-      }
-      o->settings.push_back(value);
-    } else {
-      *error = "unknown option " + a;
-      return false;
-    }
-  }
-  return true;
-}
 
 std::string helpText() {
   return R"(modemsim: a simulated Hayes modem on a pseudo-terminal.

@@ -4,84 +4,25 @@
 
 namespace orvik::upssim {
 
-bool parseClientOptions(const std::vector<std::string>& args, std::string* socket,
-                        std::string* command, bool* help, std::string* error) {
-  size_t i = 1;
-  for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
-    if (args[i] == "--socket" && i + 1 < args.size()) {
-      *socket = args[++i];
-    } else if (args[i] == "--help") {
-      *help = true;
-      return true;
-    } else {
-      *error = "ctl: unknown or incomplete option " + args[i];
-      return false;
-    }
-  }
-  for (; i < args.size(); ++i) {
-    if (!command->empty()) *command += ' ';
-    *command += args[i];
-  }
-  if (socket->empty()) {
-    *error = "ctl: --socket PATH is required";
-    return false;
-  }
-  if (command->empty()) {
-    *error = "ctl: no command given";
-    return false;
-  }
-  return true;
-}
-
 bool parseOptions(const std::vector<std::string>& args, Options* o, std::string* error) {
-  if (!args.empty() && args[0] == "ctl") {
-    o->client = true;
-    return parseClientOptions(args, &o->clientSocket, &o->clientCommand, &o->help, error);
-  }
   bool protocolGiven = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      o->help = true;
+  const auto own = [&](const std::string& name, const std::string* value, std::string* refusal) {
+    if (!value) {
+      if (name != "--plain-q1") return false;
+      o->plainQ1 = true;
       return true;
     }
-    if (a == "--quiet") {
-      o->quiet = true;
-      continue;
-    }
-    if (a == "--plain-q1") {
-      o->plainQ1 = true;
-      continue;
-    }
-    if (i + 1 >= args.size()) {
-      *error = "unknown or incomplete option " + a;
+    if (name != "--protocol") return false;
+    if (value->size() != 1 || (*value)[0] < '1' || (*value)[0] > '9') {
+      *refusal = "--protocol takes a number from 1 to 9, not " + *value;
       return false;
     }
-    const std::string& value = args[++i];
-    if (a == "--protocol") {
-      if (value.size() != 1 || value[0] < '1' || value[0] > '9') {
-        *error = "--protocol takes a number from 1 to 9, not " + value;
-        return false;
-      }
-      o->protocol = value[0] - '0';
-      protocolGiven = true;
-    } else if (a == "--link") {
-      o->linkPath = value;
-    } else if (a == "--ctl") {
-      o->controlPath = value;
-    } else if (a == "--log") {
-      o->logPath = value;
-    } else if (a == "--set") {
-      if (value.find('=') == std::string::npos) {
-        *error = "--set takes NAME=VALUE, not " + value;
-        return false;
-      }
-      o->settings.push_back(value);
-    } else {
-      *error = "unknown option " + a;
-      return false;
-    }
-  }
+    o->protocol = (*value)[0] - '0';
+    protocolGiven = true;
+    return true;
+  };
+  if (!parseSimOptions(args, o, own, error)) return false;
+  if (o->client || o->help) return true;
   if (o->plainQ1) {
     if (protocolGiven && o->protocol != 4) {
       *error = "--plain-q1 is protocol 4 to a host; leave --protocol out";

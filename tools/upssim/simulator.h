@@ -14,13 +14,14 @@
 #include <vector>
 
 #include "control.h"
+#include "device_loop.h"
 #include "responder.h"
 #include "sim_log.h"
 #include "ups_state.h"
 
 namespace orvik::upssim {
 
-class Simulator {
+class Simulator : public LineDevice {
  public:
   // protocol must be 1 to 9; plainQ1 (with protocol 4, as a host sees it)
   // simulates the plain "Q1" unit, starting from its state.
@@ -29,16 +30,16 @@ class Simulator {
   Ups& ups() { return ups_; }
   LinkFaults& faults() { return faults_; }
 
-  void receive(std::string_view bytes, int64_t nowMs);
+  void receive(std::string_view bytes, int64_t nowMs) override;
   // Time passes: the UPS's timed changes, commands ended by silence.
-  void tick(int64_t nowMs);
+  void tick(int64_t nowMs) override;
   // When tick() or takeOutput() next has work, or -1.
-  int64_t nextDeadlineMs() const;
+  int64_t nextDeadlineMs() const override;
   // The reply bytes due by nowMs, in order; each is logged as sent.
-  std::string takeOutput(int64_t nowMs);
+  std::string takeOutput(int64_t nowMs) override;
 
   // One control command line; the answer line without a line end.
-  std::string control(std::string_view line, int64_t nowMs);
+  std::string control(std::string_view line, int64_t nowMs) override;
 
  private:
   void handle(std::vector<Exchange>& exchanges, int64_t nowMs);

@@ -1,163 +1,16 @@
 // upssim: a simulated UPS on a pseudo-terminal. See options.cc for the
-// command line and behaviour; this file only wires the parts to one poll()
-// loop.
-#include <errno.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <algorithm>
+// command line and behaviour; device_loop.cc runs it.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "control_socket.h"
+#include "device_loop.h"
 #include "options.h"
-#include "pty_port.h"
-#include "sim_log.h"
 #include "simulator.h"
 
-namespace {
-
-using namespace orvik::upssim;
-
-int stopPipe[2] = {-1, -1};
-
-void onStopSignal(int) {
-  char c = 1;
-  ssize_t ignored = write(stopPipe[1], &c, 1);
-  (void)ignored;
-}
-
-int64_t nowMs() { return SimLog::systemTime().monotonicMs; }
-
-int runClient(const Options& o) {
-  std::string answer;
-  bool answered = sendControlCommand(o.clientSocket, o.clientCommand, &answer);
-  std::fprintf(answered ? stdout : stderr, "%s\n", answer.c_str());
-  return answered && answer.rfind("ok", 0) == 0 ? 0 : 1;
-}
-
-// The line buffer between the simulator and a host that reads slowly.
-void writeOut(PtyPort& pty, std::string& pending, SimLog& log) {
-  if (pending.empty()) return;
-  long n = pty.write(pending);
-  pending.erase(0, static_cast<size_t>(std::max(n, 0L)));
-  if (pending.size() > 65536) {
-    log.write("info", "host not reading: " + std::to_string(pending.size()) + " bytes dropped");
-    pending.clear();
-  }
-}
-
-int runSimulator(const Options& o) {
-  SimLog log;
-  std::FILE* logFile = nullptr;
-  if (!o.logPath.empty()) {
-    logFile = std::fopen(o.logPath.c_str(), "a");
-    if (!logFile) {
-      std::perror(o.logPath.c_str());
-      return 2;
-    }
-    log.addSink(logFile);
-  }
-  if (!o.quiet) log.addSink(stderr);
-
-  PtyPort pty;
-  std::string error;
-  if (!pty.open(&error) || (!o.linkPath.empty() && !pty.makeLink(o.linkPath, &error))) {
-    std::fprintf(stderr, "upssim: %s\n", error.c_str());
-    return 2;
-  }
-  ControlServer control;
-  if (!o.controlPath.empty() && !control.listen(o.controlPath, &error)) {
-    std::fprintf(stderr, "upssim: %s\n", error.c_str());
-    return 2;
-  }
-
-  Simulator sim(o.protocol, log, o.plainQ1);
-  for (const std::string& setting : o.settings) {
-    size_t eq = setting.find('=');
-    std::string answer =
-        sim.control("set " + setting.substr(0, eq) + " " + setting.substr(eq + 1), nowMs());
-    if (answer.rfind("ok", 0) != 0) {
-      std::fprintf(stderr, "upssim: --set %s: %s\n", setting.c_str(), answer.c_str());
-      return 2;
-    }
-  }
-
-  if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-    std::perror("pipe");
-    return 2;
-  }
-  struct sigaction stop {};
-  stop.sa_handler = onStopSignal;
-  sigaction(SIGINT, &stop, nullptr);
-  sigaction(SIGTERM, &stop, nullptr);
-  signal(SIGPIPE, SIG_IGN);
-
-  log.write("info", "protocol " + std::to_string(o.protocol) + (o.plainQ1 ? " (plain Q1)" : "") +
-                        " on " + pty.devicePath() +
-                        (o.linkPath.empty() ? "" : " (link " + o.linkPath + ")"));
-  std::printf("%s\n", pty.devicePath().c_str());
-  std::fflush(stdout);
-
-  std::string pendingOut;
-  int64_t masterQuietUntil = 0;
-  for (;;) {
-    int64_t now = nowMs();
-    sim.tick(now);
-    pendingOut += sim.takeOutput(now);
-    writeOut(pty, pendingOut, log);
-
-    // Wake at the simulator's next deadline, and at least every 100 ms so
-    // battery charge and status follow time.
-    int64_t next = sim.nextDeadlineMs();
-    int timeout = 100;
-    if (next >= 0) timeout = static_cast<int>(std::clamp<int64_t>(next - now, 0, 100));
-    if (!pendingOut.empty()) timeout = std::min(timeout, 10);
-
-    std::vector<pollfd> fds;
-    fds.push_back({stopPipe[0], POLLIN, 0});
-    bool watchMaster = now >= masterQuietUntil;
-    if (watchMaster) fds.push_back({pty.masterFd(), POLLIN, 0});
-    for (int fd : control.descriptors()) fds.push_back({fd, POLLIN, 0});
-
-    if (poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) {
-      std::perror("poll");
-      return 2;
-    }
-    if (fds[0].revents) break;
-    now = nowMs();
-    size_t first = 1;
-    if (watchMaster) {
-      first = 2;
-      short events = fds[1].revents;
-      if (events & POLLIN) {
-        char buffer[512];
-        long n = pty.read(buffer, sizeof buffer);
-        if (n > 0) sim.receive(std::string_view(buffer, static_cast<size_t>(n)), now);
-        if (n < 0) masterQuietUntil = now + 100;
-      } else if (events & (POLLHUP | POLLERR)) {
-        // Should not happen while we hold the terminal side open; never spin on it.
-        masterQuietUntil = now + 100;
-      }
-    }
-    for (size_t i = first; i < fds.size(); ++i) {
-      if (fds[i].revents) {
-        control.service(fds[i].fd,
-                        [&](const std::string& line) { return sim.control(line, nowMs()); });
-      }
-    }
-  }
-  log.write("info", "stopped");
-  if (logFile) std::fclose(logFile);
-  return 0;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
+  using namespace orvik::upssim;
   std::vector<std::string> args(argv + 1, argv + argc);
   Options options;
   std::string error;
@@ -169,5 +22,17 @@ int main(int argc, char** argv) {
     std::fputs(helpText().c_str(), stdout);
     return 0;
   }
-  return options.client ? runClient(options) : runSimulator(options);
+  if (options.client) return runControlClient(options);
+
+  DeviceRun run;
+  run.program = "upssim";
+  run.what =
+      "protocol " + std::to_string(options.protocol) + (options.plainQ1 ? " (plain Q1)" : "");
+  run.setPrefix = "set ";
+  // Battery charge and status follow time between commands.
+  run.longestWaitMs = 100;
+  run.makeDevice = [&options](SimLog& log) {
+    return std::make_unique<Simulator>(options.protocol, log, options.plainQ1);
+  };
+  return runDevice(options, run);
 }

@@ -1,26 +1,16 @@
 #include "service/actions/broadcast_action.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 
 #include "service/actions/event_notice.h"
+#include "shared/ignoring_case.h"
 #include "shared/record_access.h"
 
 namespace orvik {
 namespace {
 
 constexpr int kPowerFailureEvent = 1;
-
-bool equalsIgnoringCase(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    if (std::tolower(static_cast<unsigned char>(*a)) !=
-        std::tolower(static_cast<unsigned char>(*b))) {
-      return false;
-    }
-  }
-  return *a == *b;
-}
 
 // A host that only gets the datagram: messenger notices go to computer names.
 bool isAddressOrLocalhost(const char* host) {

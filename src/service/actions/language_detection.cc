@@ -1,28 +1,18 @@
 #include "service/actions/language_detection.h"
 
-#include <cctype>
 #include <clocale>
 #include <cstdlib>
 #include <string_view>
+
+#include "shared/ignoring_case.h"
 
 namespace orvik {
 
 namespace {
 
-bool startsWithNoCase(std::string_view name, std::string_view prefix) {
-  if (name.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(name[i])) !=
-        std::tolower(static_cast<unsigned char>(prefix[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 bool containsNoCase(std::string_view name, std::string_view word) {
   for (size_t i = 0; i + word.size() <= name.size(); ++i) {
-    if (startsWithNoCase(name.substr(i), word)) return true;
+    if (startsWithIgnoringCase(name.substr(i), word)) return true;
   }
   return false;
 }
@@ -62,9 +52,9 @@ constexpr Prefix kPrefixes[] = {
 const char* detectLanguage(const char* localeName) {
   const std::string_view name = localeName ? localeName : "English";
   const char* code = "en";
-  if (startsWithNoCase(name, "Chinese")) code = containsNoCase(name, "taiwan") ? "tw" : "cn";
+  if (startsWithIgnoringCase(name, "Chinese")) code = containsNoCase(name, "taiwan") ? "tw" : "cn";
   for (const Prefix& p : kPrefixes) {
-    if (startsWithNoCase(name, p.prefix)) return p.code;
+    if (startsWithIgnoringCase(name, p.prefix)) return p.code;
   }
   return code;
 }

@@ -1,12 +1,12 @@
 #include "service/actions/shutdown_sequence.h"
 
 #include <algorithm>
-#include <cctype>
 #include <limits>
 
 #include "service/actions/run_program.h"
 #include "service/actions/text.h"
 #include "shared/control_datagram.h"
+#include "shared/ignoring_case.h"
 #include "shared/record_access.h"
 
 namespace orvik {
@@ -19,17 +19,6 @@ constexpr int kOccurrence = 1;
 constexpr int kRecovery = 2;
 constexpr char kLocalHost[] = "127.0.0.1";
 constexpr char kCloserProgram[] = "winsweep";
-
-bool equalsIgnoringCase(const std::string& a, const char* b) {
-  std::size_t i = 0;
-  for (; i < a.size() && b[i] != '\0'; ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return i == a.size() && b[i] == '\0';
-}
 
 }  // namespace
 

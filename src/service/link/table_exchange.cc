@@ -1,6 +1,5 @@
 #include "service/link/table_exchange.h"
 
-#include <cctype>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -10,6 +9,7 @@
 #include "service/link/serial_link.h"
 #include "service/link/value_text.h"
 #include "shared/decimal.h"
+#include "shared/ignoring_case.h"
 
 namespace orvik {
 namespace {
@@ -119,17 +119,6 @@ bool validTextReply(const CommandRecord& record, std::string_view reply) {
   }
   return record.replyLength == kUnknownLength ||
          reply.size() == static_cast<std::size_t>(record.replyLength);
-}
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) !=
-        std::tolower(static_cast<unsigned char>(prefix[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 int exchangeAndDecode(SerialLink& link, const ProbeSettings& settings, LinkContext& ctx,
