@@ -22,7 +22,7 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 # starts in tens of milliseconds instead of seconds.
 set(ORVIK_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
 set(ORVIK_WINE_ENV WINEPREFIX=${ORVIK_WINE_DIR}/prefix WINEARCH=win64 WINEDEBUG=-all
-    WINEDLLOVERRIDES=mscoree,mshtml=)
+    WINEDLLOVERRIDES=mscoree,mshtml= ORVIK_SERIAL_PEER=Z:${ORVIK_WINE_DIR}/serial_peer.port)
 set(wine_prefix ${CMAKE_SOURCE_DIR}/tests/win32/wine_prefix.py)
 add_test(NAME wine_prefix_up COMMAND ${Python3_EXECUTABLE} ${wine_prefix} up ${ORVIK_WINE_DIR})
 add_test(NAME wine_prefix_down COMMAND ${Python3_EXECUTABLE} ${wine_prefix} down ${ORVIK_WINE_DIR})

@@ -54,8 +54,11 @@ bool setImmediateReads(HANDLE port) { return setTimeouts(port, 0, 0); }
 
 class Win32SerialPort final : public SerialPort {
  public:
-  explicit Win32SerialPort(HANDLE port) : port_(port) {}
-  ~Win32SerialPort() override { CloseHandle(port_); }
+  Win32SerialPort(HANDLE port, HANDLE lock) : port_(port), lock_(lock) {}
+  ~Win32SerialPort() override {
+    CloseHandle(port_);
+    CloseHandle(lock_);
+  }
 
   bool readSettings(LineSettings* out) override {
     DCB dcb{};
@@ -139,7 +142,11 @@ class Win32SerialPort final : public SerialPort {
       const bool read = armed && ReadFile(port_, &heldByte_, 1, &got, nullptr);
       if (wait != 0) setImmediateReads(port_);
       if (read && got == 1) return held_ = true;
-      if (armed && !read) failed_ = true;
+      // A device that has gone away may still give empty reads (Wine does
+      // for a hung-up terminal); asking for the port's state tells.
+      DWORD errors = 0;
+      COMSTAT status{};
+      if (!read || !ClearCommError(port_, &errors, &status)) failed_ = true;
     }
     for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
       Sleep(static_cast<DWORD>(deadline - now));
@@ -149,6 +156,7 @@ class Win32SerialPort final : public SerialPort {
 
  private:
   HANDLE port_;
+  HANDLE lock_;
   bool failed_ = false;
   bool held_ = false;
   unsigned char heldByte_ = 0;
@@ -159,14 +167,26 @@ class Win32SerialPorts final : public SerialPorts {
   std::unique_ptr<SerialPort> open(const char* name) override {
     const std::string path = devicePath(name);
     if (path.empty()) return nullptr;
+    // A Windows driver opens a port once; Wine lets a second opener in, so
+    // the port also takes a named lock: the UPS link and the modem (or a
+    // second service) never share a line.
+    HANDLE lock = CreateMutexA(nullptr, FALSE, ("orvik-port-" + path.substr(4)).c_str());
+    if (lock == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
+      if (lock != nullptr) CloseHandle(lock);
+      return nullptr;
+    }
     HANDLE port = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (port == INVALID_HANDLE_VALUE) return nullptr;
+    if (port == INVALID_HANDLE_VALUE) {
+      CloseHandle(lock);
+      return nullptr;
+    }
     // Raw from the start: no flow control, no character replaced or dropped.
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(port, &dcb)) {
       CloseHandle(port);
+      CloseHandle(lock);
       return nullptr;
     }
     dcb.fBinary = TRUE;
@@ -176,10 +196,11 @@ class Win32SerialPorts final : public SerialPorts {
     if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE) dcb.fDtrControl = DTR_CONTROL_ENABLE;
     if (!SetCommState(port, &dcb)) {
       CloseHandle(port);
+      CloseHandle(lock);
       return nullptr;
     }
     setImmediateReads(port);
-    return std::make_unique<Win32SerialPort>(port);
+    return std::make_unique<Win32SerialPort>(port, lock);
   }
 };
 

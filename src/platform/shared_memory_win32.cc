@@ -48,6 +48,16 @@ std::size_t mappingSize(HANDLE mapping, const void* view) {
   return 0;
 }
 
+// Whether a mapping the system reports as found bytes is one of size bytes:
+// the same, or (where the system keeps sizes in whole pages, as Wine does)
+// the same number of pages.
+bool sameSize(std::size_t found, std::size_t size) {
+  SYSTEM_INFO system;
+  GetSystemInfo(&system);
+  const std::size_t page = system.dwPageSize;
+  return found == size || (found % page == 0 && (size + page - 1) / page * page == found);
+}
+
 class Win32Block final : public SharedBlock {
  public:
   Win32Block(HANDLE mapping, void* view, std::size_t size, std::string name,
@@ -168,7 +178,7 @@ class Win32SharedMemory final : public SharedMemory {
     }
     *foundSize = mappingSize(mapping, nullptr);
     const int alive = ownerAlive(name);
-    if (*foundSize != 0 && *foundSize != size) {
+    if (*foundSize != 0 && !sameSize(*foundSize, size)) {
       *look = Look::kWrongSize;
     } else if (alive != 1) {
       *look = alive < 0 ? Look::kRefused : Look::kNotOwned;

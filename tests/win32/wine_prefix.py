@@ -3,14 +3,16 @@
 kept running meanwhile (so that each program starts in tens of milliseconds
 instead of seconds).
 
-COM ports: Wine would map the host's real serial devices onto the lowest
-free COM names at every wineserver start; here COM1 to COM9 are all named in
-the prefix's registry instead, so that no test ever opens a real port. COM1
-is the stable path <folder>/com1, which a test points at its pseudo-terminal
-(a symbolic link); the others lead nowhere.
+COM ports: Wine maps the host's real serial devices onto the lowest free COM
+names when its session starts. Here COM1 to COM255 are all named in the
+prefix's registry, the one name left (COM256) is pointed away as soon as the
+session is up, and a device found behind any COM name stops the run: no test
+ever opens a real port. COM1 is the stable path <folder>/com1, which a test
+points at its pseudo-terminal (a symbolic link); the others lead nowhere.
 
-    wine_prefix.py up FOLDER [--null-display]    make it (again) and start the server
-    wine_prefix.py down FOLDER                   stop the server and every program in it
+    wine_prefix.py up FOLDER [--null-display]    make it (again), start the server and
+                                                 the serial-port peer (serial_peer.py)
+    wine_prefix.py down FOLDER                   stop them and every program in the prefix
 
 The ctest fixture of the Windows build runs these two around the unit tests;
 the end-to-end tests use the Prefix class."""
@@ -20,7 +22,7 @@ import shutil
 import subprocess
 import sys
 
-PORTS = 9
+PORTS = 255  # Wine takes names up to COM255 from the registry
 
 
 class Prefix:
@@ -60,10 +62,29 @@ class Prefix:
 
     def start_server(self):
         """A persistent wineserver, its complaints (a pseudo-terminal closing
-        under it prints a long dump) in a file."""
+        under it prints a long dump) in a file; then the session, and the
+        ports it made checked."""
         with open(os.path.join(self.folder, "wineserver.log"), "ab") as log:
             subprocess.run(["wineserver", "-p"], env=self.env, stdout=log, stderr=log,
                            timeout=60, check=True)
+        self.run(["wine", "cmd", "/c", "exit"], timeout=120)
+        self.keep_host_ports_out()
+
+    def keep_host_ports_out(self):
+        devices = os.path.join(self.path, "dosdevices")
+        nowhere = os.path.join(self.folder, "no-port")
+        for name in os.listdir(devices):
+            link = os.path.join(devices, name)
+            if not (name.startswith("com") and os.path.islink(link)):
+                continue
+            target = os.readlink(link)
+            if target != self.com1 and not target.startswith(nowhere + os.sep):
+                os.remove(link)
+                os.symlink(os.path.join(nowhere, name), link)
+        for name in os.listdir(devices):
+            target = os.path.realpath(os.path.join(devices, name))
+            if name.startswith("com") and target.startswith("/dev/tty"):
+                raise RuntimeError(f"{name} leads to the host's {target}")
 
     def stop_server(self):
         self.run(["wineserver", "-k"], timeout=60, check=False)
@@ -84,10 +105,14 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     prefix = Prefix(sys.argv[2], null_display="--null-display" in sys.argv)
+    peer = [sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                         "serial_peer.py")]
     if sys.argv[1] == "up":
         prefix.create()
         prefix.start_server()
+        subprocess.run(peer + ["start", prefix.folder], check=True, timeout=30)
     else:
+        subprocess.run(peer + ["stop", prefix.folder], timeout=30)
         prefix.stop_server()
     return 0
 
