@@ -66,6 +66,8 @@ class WineService:
         os.makedirs(self.run)
         for program in (args.upskeeper_exe, args.orvik_exe):
             shutil.copy(program, self.run)
+        os.makedirs(os.path.join(self.run, "cgi-bin"))
+        shutil.copy(args.kestrel_exe, os.path.join(self.run, "cgi-bin"))
         for name in os.listdir(args.data):
             if os.path.isfile(os.path.join(args.data, name)):
                 shutil.copy(os.path.join(args.data, name), self.run)
@@ -203,16 +205,106 @@ def window_splashes_hides_and_icon_follows_the_ups():
         desktop.close()
 
 
+LIGHTTPD_CONF = """
+server.modules = ("mod_access", "mod_alias", "mod_cgi", "mod_setenv")
+server.bind = "127.0.0.1"
+server.port = {port}
+server.document-root = "{web}"
+server.errorlog = "{folder}/lighttpd-error.log"
+alias.url = ("/cgi-bin/kestrel.exe" => "{run}/cgi-bin/kestrel.exe")
+$HTTP["url"] == "/cgi-bin/kestrel.exe" {{
+  cgi.assign = ("" => "{wine}")
+}}
+setenv.add-environment = ({environment})
+"""
+
+
+def http(port, query, body=None):
+    """(status, raw header bytes, body text) of one request to kestrel."""
+    with socket.create_connection(("127.0.0.1", port), timeout=60) as connection:
+        method = "POST" if body is not None else "GET"
+        request = (f"{method} /cgi-bin/kestrel.exe?{query} HTTP/1.0\r\nHost: 127.0.0.1\r\n")
+        if body is not None:
+            request += ("Content-Type: application/x-www-form-urlencoded\r\n"
+                        f"Content-Length: {len(body)}\r\n")
+        connection.sendall((request + "\r\n" + (body or "")).encode())
+        answer = b""
+        while chunk := connection.recv(65536):
+            answer += chunk
+    head, _, page = answer.partition(b"\r\n\r\n")
+    return int(head.split()[1]), head, page.decode("latin-1")
+
+
+def kestrel_serves_the_running_service():
+    """kestrel.exe run by lighttpd through Wine, as a Windows web server runs
+    a CGI program: page 11 from the live record, page 41 from "../kestrel.log",
+    a posted form on page 44 stored in the record and saved by the service."""
+    service = WineService()
+    web = None
+    try:
+        service.start()
+        check(wait_for(lambda: (s := service.status()) and s["ups"]["manufacturer"], 60, 0.5),
+              "the service did not identify the UPS")
+        port = 8080
+        environment = ", ".join(f'"{k}" => "{v}"' for k, v in service.prefix.env.items()
+                                if k.startswith("WINE") or k in ("HOME", "PATH"))
+        conf = os.path.join(service.folder, "lighttpd.conf")
+        with open(conf, "w") as f:
+            f.write(LIGHTTPD_CONF.format(port=port, web=os.path.join(args.source, "web"),
+                                         folder=service.folder, run=service.run,
+                                         wine=shutil.which("wine"), environment=environment))
+        web = subprocess.Popen(["/usr/sbin/lighttpd", "-D", "-f", conf])
+        check(wait_for(lambda: port_open(port), 10, 0.05), "lighttpd did not start")
+
+        began = time.monotonic()
+        status, head, page = http(port, "page=11")
+        print(f"       page 11 in {time.monotonic() - began:.2f} s", flush=True)
+        check(status == 200, f"page 11: status {status}")
+        check(b"text/html" in head, f"page 11 headers {head!r}")
+        check("SIMULATED" in page and "UPSSIM-1K" in page, "page 11 misses the live UPS")
+        # kestrel ends its lines with "\n" alone; a text-mode standard output
+        # would have put a carriage return before each.
+        check("\r" not in page, "page 11 came through a text-mode standard output")
+
+        status, _, page = http(port, "page=41")
+        check(status == 200 and "Service started" in page, "page 41 misses the event log")
+
+        saved = os.path.join(service.run, "kestrel.cfg")
+        status, _, page = http(port, "page=44&", "EvtFileLen=54321&EvtApply=Apply")
+        check(status == 200 and 'value="54321"' in page, "page 44 did not take the length")
+        check(wait_for(lambda: os.path.exists(saved), 10, 0.1),
+              "the service did not save the settings the page sent")
+        check('value="54321"' in http(port, "page=44")[2], "the length did not stay")
+        send(STOP)
+        check(service.process.wait(timeout=40) == 0, "the service did not stop cleanly")
+    finally:
+        if web:
+            web.terminate()
+            web.wait()
+        service.close()
+
+
+def port_open(port):
+    try:
+        socket.create_connection(("127.0.0.1", port), timeout=1).close()
+        return True
+    except OSError:
+        return False
+
+
 def main():
     global args
     parser = argparse.ArgumentParser()
     parser.add_argument("--upskeeper-exe", required=True)
     parser.add_argument("--orvik-exe", required=True)
+    parser.add_argument("--kestrel-exe", required=True)
+    parser.add_argument("--source", required=True)
     parser.add_argument("--upssim", required=True)
     parser.add_argument("--data", required=True)
+    parser.add_argument("--only", help="run the tests whose name contains this")
     parser.add_argument("--isolated", action="store_true", help=argparse.SUPPRESS)
     args = parser.parse_args()
-    for name in ("upskeeper_exe", "orvik_exe", "upssim", "data"):
+    for name in ("upskeeper_exe", "orvik_exe", "kestrel_exe", "upssim", "data", "source"):
         setattr(args, name, os.path.abspath(getattr(args, name)))
     if args.isolated:
         isolate()
@@ -220,11 +312,13 @@ def main():
         code = rerun_isolated()
         # Never on the machine's own port 8828.
         return 77 if code is None else code
-    return run_tests([
+    tests = [
         ("WineServiceIdentifiesFollowsAndStops", service_identifies_follows_and_stops),
         ("WineWindowSplashesHidesAndIconFollowsTheUps",
          window_splashes_hides_and_icon_follows_the_ups),
-    ])
+        ("WineKestrelServesTheRunningService", kestrel_serves_the_running_service),
+    ]
+    return run_tests([t for t in tests if not args.only or args.only in t[0]])
 
 
 if __name__ == "__main__":
