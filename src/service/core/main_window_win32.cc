@@ -114,7 +114,7 @@ bool initialise(HWND dialog) {
   return true;
 }
 
-void close(HWND dialog) {
+void closeWindow(HWND dialog) {
   Window& w = *window;
   if (w.tray) w.tray->remove();
   w.stopped = w.service->serviceStop();
@@ -173,7 +173,7 @@ INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(w.icon);
     case WM_CLOSE:
-      close(dialog);
+      closeWindow(dialog);
       return TRUE;
     case kTrayMessage:
       trayMouse(dialog, wParam, lParam);
