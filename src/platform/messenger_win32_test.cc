@@ -32,10 +32,5 @@ TEST(Win32Messenger, WritesTheWholeBlockIntoTheTargetsMailslotOnce) {
   CloseHandle(slot);
 }
 
-TEST(Win32Messenger, ComputerWithoutTheServiceCannotBeReached) {
-  const std::string block("UPS@host\0nobody\0text\0", 21);
-  EXPECT_EQ(win32Messenger().writeNotice("no-such-computer-7f3a", block.data(), block.size()), 0);
-}
-
 }  // namespace
 }  // namespace orvik

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "platform/fake_clock.h"
-#include "platform/fake_processes.h"
 #include "platform/native_backends.h"
 #include "service/core/window_commands.h"
 
@@ -38,16 +37,6 @@ class RecordingShell final : public TrayShell {
 };
 
 using Calls = std::vector<std::string>;
-
-TEST(TrayIcon, NormalIconOnlyWhileNothingButServiceRunningIsSet) {
-  const struct {
-    uint32_t flags;
-    int icon;
-  } cases[] = {
-      {0x01000000, 130}, {0x01000002, 131}, {0x01080000, 131}, {0, 131}, {0x03000000, 131},
-  };
-  for (const auto& c : cases) EXPECT_EQ(trayIconFor(c.flags), c.icon) << std::hex << c.flags;
-}
 
 TEST(TrayIcon, AddsOnceThenChangesOnlyWhenTheSelectedIconDiffers) {
   RecordingShell shell;
@@ -101,16 +90,6 @@ TEST(TrayIcon, RemoveEndsTheRefreshThreadAtOnce) {
   EXPECT_EQ(shell.calls(), (Calls{"add 130", "remove"}));
 }
 
-TEST(TrayIcon, NoNotificationAreaMeansNoIconAndNoThread) {
-  RecordingShell shell;
-  FakeClock clock;
-  TrayIcon tray(shell, clock, [] { return kTrayIconNormal; }, false);
-  tray.start();
-  tray.refresh();
-  tray.remove();
-  EXPECT_TRUE(shell.calls().empty());
-}
-
 class StopRefusingPower final : public PowerControl {
  public:
   void powerOff() override {}
@@ -146,18 +125,6 @@ TEST(WindowCommands, StopGoesThroughTheServiceManagerOnNtOnly) {
   }
   EXPECT_TRUE(sessionEndClosesService(2));
   EXPECT_FALSE(sessionEndClosesService(256));
-}
-
-TEST(WindowCommands, ConsoleStartsShownFromTheServiceFolderWithoutWaiting) {
-  FakeClock clock;
-  FakeProcessStarter processes(clock);
-  processes.runTimeMs = [](const std::string&) { return FakeProcessStarter::kRunsForever; };
-  startConsole(processes, "C:\\Program Files\\Orvik\\");
-  const auto starts = processes.starts();
-  ASSERT_EQ(starts.size(), 1u);
-  EXPECT_EQ(starts[0].first, "\"C:\\Program Files\\Orvik\\upsconsole\"");
-  EXPECT_TRUE(starts[0].second);
-  EXPECT_EQ(clock.sleptMs(), 0);
 }
 
 }  // namespace
