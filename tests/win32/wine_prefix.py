@@ -12,7 +12,8 @@ points at its pseudo-terminal (a symbolic link); the others lead nowhere.
 
     wine_prefix.py up FOLDER [--null-display]    make it (again), start the server and
                                                  the serial-port peer (serial_peer.py)
-    wine_prefix.py down FOLDER                   stop them and every program in the prefix
+    wine_prefix.py down FOLDER                   stop them and every program in the prefix,
+                                                 and remove the prefix
 
 The ctest fixture of the Windows build runs these two around the unit tests;
 the end-to-end tests use the Prefix class."""
@@ -114,6 +115,7 @@ def main():
     else:
         subprocess.run(peer + ["stop", prefix.folder], timeout=30)
         prefix.stop_server()
+        shutil.rmtree(prefix.path, ignore_errors=True)  # 700 MB
     return 0
 
 

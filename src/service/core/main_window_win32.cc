@@ -25,9 +25,10 @@ constexpr int kHideTicks = 11;
 // of a session so that the window survives the logoff.
 constexpr char kSubclassProperty[] = "AfxOldWndProc423";
 
+// Shared: loaded once per size, never to be destroyed.
 HICON loadIcon(int id, int size) {
-  return static_cast<HICON>(
-      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+  return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
+                                       IMAGE_ICON, size, size, LR_SHARED));
 }
 
 class ShellTray final : public TrayShell {
