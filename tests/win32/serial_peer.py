@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """The far end of a COM port for the Windows build's serial-port contract
 test: the test program runs under Wine and cannot make a pseudo-terminal, so
 this helper makes them and plays the device, on the test's orders over a TCP
@@ -9,15 +8,13 @@ connection on loopback. One line per order, one line per answer:
     recv N          the first N bytes the port wrote, waiting up to 2 s -> HEX
     unplug          the device goes away (its side is closed)             -> ok
 
-    serial_peer.py start FOLDER     in the background; the port number in FOLDER/serial_peer.port
-    serial_peer.py stop FOLDER"""
+wine_prefix.py starts and stops it with the prefix."""
 
 import os
 import pty
 import select
 import signal
 import socket
-import sys
 import threading
 import time
 import tty
@@ -88,36 +85,33 @@ def serve(folder, listener):
                 stream.write((answer + "\n").encode())
 
 
-def main():
-    if len(sys.argv) != 3 or sys.argv[1] not in ("start", "stop"):
-        print(__doc__, file=sys.stderr)
-        return 2
-    folder = os.path.abspath(sys.argv[2])
-    pid_file = os.path.join(folder, "serial_peer.pid")
-    if sys.argv[1] == "stop":
-        try:
-            os.kill(int(open(pid_file).read()), signal.SIGTERM)
-        except (OSError, ValueError):
-            pass
-        return 0
+def start(folder):
+    """Serves in a child process of its own; the port number is in
+    folder/serial_peer.port when this returns."""
     listener = socket.socket()
     listener.bind(("127.0.0.1", 0))
     listener.listen(1)
-    # Both files are there when this command returns.
     with open(os.path.join(folder, "serial_peer.port"), "w") as f:
         f.write(str(listener.getsockname()[1]))
     child = os.fork()
     if child:
-        with open(pid_file, "w") as f:
+        listener.close()
+        with open(os.path.join(folder, "serial_peer.pid"), "w") as f:
             f.write(str(child))
-        return 0
+        return
     os.setsid()
     null = os.open(os.devnull, os.O_RDWR)
     for fd in (0, 1, 2):
         os.dup2(null, fd)
-    serve(folder, listener)
-    return 0
+    try:
+        serve(folder, listener)
+    finally:
+        os._exit(0)
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+def stop(folder):
+    try:
+        with open(os.path.join(folder, "serial_peer.pid")) as f:
+            os.kill(int(f.read()), signal.SIGTERM)
+    except (OSError, ValueError):
+        pass

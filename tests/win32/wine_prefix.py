@@ -23,6 +23,8 @@ import shutil
 import subprocess
 import sys
 
+import serial_peer
+
 PORTS = 255  # Wine takes names up to COM255 from the registry
 
 
@@ -106,14 +108,12 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     prefix = Prefix(sys.argv[2], null_display="--null-display" in sys.argv)
-    peer = [sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)),
-                                         "serial_peer.py")]
     if sys.argv[1] == "up":
         prefix.create()
         prefix.start_server()
-        subprocess.run(peer + ["start", prefix.folder], check=True, timeout=30)
+        serial_peer.start(prefix.folder)
     else:
-        subprocess.run(peer + ["stop", prefix.folder], timeout=30)
+        serial_peer.stop(prefix.folder)
         prefix.stop_server()
         shutil.rmtree(prefix.path, ignore_errors=True)  # 700 MB
     return 0
