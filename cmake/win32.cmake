@@ -38,7 +38,7 @@ function(orvik_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main Threads::Threads)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES LABELS unit FIXTURES_REQUIRED wine
-                       ENVIRONMENT "${ORVIK_WINE_ENV}" TIMEOUT 600)
+                       ENVIRONMENT "${ORVIK_WINE_ENV}" TIMEOUT 300)
 endfunction()
 
 add_subdirectory(src/platform)
