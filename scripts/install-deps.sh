@@ -6,7 +6,7 @@ set -euo pipefail
 # a server of its own in a network namespace of its own; the package's daemon
 # is neither configured nor started here. winsweep: Xlib and XTest to build
 # it; a virtual X server, a window manager, a terminal and xprop for its
-# tests; MinGW-w64 and Wine for the Windows build and its tests.
+# tests; MinGW-w64 and Wine for its Windows build.
 packages=(cmake ninja-build g++ libgtest-dev python3 procps util-linux iproute2 lighttpd chromium
   fonts-dejavu-core wrk postfix
   libx11-dev libxtst-dev xvfb xauth openbox xterm x11-utils g++-mingw-w64-x86-64-posix)

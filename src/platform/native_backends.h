@@ -12,6 +12,7 @@ Clock& nativeClock();
 SharedMemory& nativeSharedMemory();
 Sockets& nativeSockets();
 SystemInfo& nativeSystemInfo();
+FileSystem& nativeFileSystem();
 // Makes standard input and output carry bytes unchanged: Windows would
 // otherwise turn a CGI's "\r\n" into "\r\r\n" and end a posted body at its
 // first Ctrl-Z. Nothing to do on POSIX.

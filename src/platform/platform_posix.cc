@@ -25,6 +25,7 @@ Clock& nativeClock() { return posixClock(); }
 SharedMemory& nativeSharedMemory() { return posixSharedMemory(); }
 Sockets& nativeSockets() { return posixSockets(); }
 SystemInfo& nativeSystemInfo() { return posixSystemInfo(); }
+FileSystem& nativeFileSystem() { return posixFileSystem(); }
 void useBinaryStandardStreams() {}
 
 }  // namespace orvik

@@ -30,6 +30,7 @@ Clock& nativeClock() { return win32Clock(); }
 SharedMemory& nativeSharedMemory() { return win32SharedMemory(); }
 Sockets& nativeSockets() { return win32Sockets(); }
 SystemInfo& nativeSystemInfo() { return win32SystemInfo(); }
+FileSystem& nativeFileSystem() { return win32FileSystem(); }
 
 void useBinaryStandardStreams() {
   std::fflush(stdout);
