@@ -4,13 +4,14 @@
 #include <cstdlib>
 
 #include "cgi/kestrel.h"
-#include "platform/posix_backends.h"
+#include "platform/native_backends.h"
 
 int main() {
   using namespace orvik;
+  useBinaryStandardStreams();
   const KestrelRun run{
-      posixSharedMemory(),
-      posixSockets(),
+      nativeSharedMemory(),
+      nativeSockets(),
       [](const char* name) -> const char* { return std::getenv(name); },
       [](char* buffer, std::size_t size) { return std::fread(buffer, 1, size, stdin); },
       "../",

@@ -1,6 +1,7 @@
 #include "cli/log_follower.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -57,6 +58,9 @@ bool LogFollower::start(std::vector<std::string>* lines, std::string* error) {
   errno = 0;
   if (!readFrom(0, &bytes, &size)) {
     missing_ = errno == ENOENT;
+    // Said the same way everywhere: Windows' runtime calls a folder "Permission denied".
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path_, ignored)) errno = EISDIR;
     *error = errno != 0 ? std::strerror(errno) : "cannot be read";
     return false;
   }

@@ -5,17 +5,17 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "platform/posix_backends.h"
+#include "platform/native_backends.h"
 #include "platform/system_info.h"
 
 int main(int argc, char** argv) {
   using namespace orvik;
-  const std::string program = posixSystemInfo().programPath();
-  const std::size_t slash = program.rfind('/');
+  const std::string program = nativeSystemInfo().programPath();
+  const std::size_t slash = program.find_last_of("/\\");
   CliEnvironment env{
-      posixSharedMemory(),
-      posixSockets(),
-      posixClock(),
+      nativeSharedMemory(),
+      nativeSockets(),
+      nativeClock(),
       slash == std::string::npos ? std::string("./") : program.substr(0, slash + 1),
       [](std::string_view text) {
         std::fwrite(text.data(), 1, text.size(), stdout);

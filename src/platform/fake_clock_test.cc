@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix_backends.h"
+#include "platform/native_backends.h"
 
 namespace orvik {
 namespace {
@@ -62,8 +62,8 @@ TEST(FakeClock, FromLocalTimeNormalisesLikeMktime) {
   EXPECT_EQ(back.hour, 1);
 }
 
-TEST(PosixClock, LocalTimeRoundTripsAndMonotonicAdvances) {
-  Clock& clock = posixClock();
+TEST(NativeClock, LocalTimeRoundTripsAndMonotonicAdvances) {
+  Clock& clock = nativeClock();
   const int64_t now = clock.calendarSeconds();
   LocalTime t;
   ASSERT_TRUE(clock.toLocalTime(now, &t));

@@ -1,3 +1,4 @@
+#include "platform/native_backends.h"
 #include "platform/posix_backends.h"
 
 namespace orvik {
@@ -18,5 +19,13 @@ Platform posixPlatform() {
   platform.mapi = &posixSimpleMapi();
   return platform;
 }
+
+Platform nativePlatform() { return posixPlatform(); }
+Clock& nativeClock() { return posixClock(); }
+SharedMemory& nativeSharedMemory() { return posixSharedMemory(); }
+Sockets& nativeSockets() { return posixSockets(); }
+SystemInfo& nativeSystemInfo() { return posixSystemInfo(); }
+FileSystem& nativeFileSystem() { return posixFileSystem(); }
+void useBinaryStandardStreams() {}
 
 }  // namespace orvik

@@ -11,52 +11,18 @@
 #include <string>
 #include <thread>
 
-#include "platform/fake_platform.h"
 #include "platform/posix_backends.h"
+#include "platform/shared_memory_contract_test.h"
 
 namespace orvik {
 namespace {
 
-// The same contract for the real backend and the fake.
-class SharedMemoryContract : public ::testing::TestWithParam<bool> {
- protected:
-  void SetUp() override {
-    memory_ = GetParam() ? &posixSharedMemory() : static_cast<SharedMemory*>(&fake_);
-    name_ = "orvik_test_" + std::to_string(::getpid());
-    memory_->removeName(name_.c_str());
-  }
-  void TearDown() override { memory_->removeName(name_.c_str()); }
+INSTANTIATE_TEST_SUITE_P(Backends, SharedMemoryContract,
+                         ::testing::Values(SharedMemoryBackend{"Posix", &posixSharedMemory},
+                                           fakeSharedMemoryBackend()),
+                         backendName);
 
-  FakeSharedMemory fake_;
-  SharedMemory* memory_ = nullptr;
-  std::string name_;
-};
-
-TEST_P(SharedMemoryContract, SecondCreateSeesTheExistingBlockAndItsContents) {
-  bool existed = true;
-  auto first = memory_->createOrOpen(name_.c_str(), 4096, &existed);
-  ASSERT_TRUE(first);
-  EXPECT_FALSE(existed);
-  auto* bytes = static_cast<unsigned char*>(first->data());
-  EXPECT_EQ(bytes[0], 0);
-  EXPECT_EQ(bytes[4095], 0);
-  std::memcpy(bytes, "kept", 5);
-
-  auto second = memory_->createOrOpen(name_.c_str(), 4096, &existed);
-  ASSERT_TRUE(second);
-  EXPECT_TRUE(existed);
-  EXPECT_STREQ(static_cast<const char*>(second->data()), "kept");
-}
-
-TEST_P(SharedMemoryContract, OpenExistingNeedsTheNameAndTheSize) {
-  EXPECT_FALSE(memory_->openExisting(name_.c_str(), 64));
-  bool existed = false;
-  auto block = memory_->createOrOpen(name_.c_str(), 64, &existed);
-  ASSERT_TRUE(block);
-  EXPECT_TRUE(memory_->openExisting(name_.c_str(), 64));
-  EXPECT_FALSE(memory_->openExisting(name_.c_str(), 65));
-}
-
+// POSIX names go when asked; Windows names go with their last handle.
 TEST_P(SharedMemoryContract, RemovedNameMakesTheNextCreateFresh) {
   bool existed = false;
   auto block = memory_->createOrOpen(name_.c_str(), 64, &existed);
@@ -69,71 +35,36 @@ TEST_P(SharedMemoryContract, RemovedNameMakesTheNextCreateFresh) {
   EXPECT_EQ(static_cast<char*>(block->data())[0], 'x');  // the old view still works
 }
 
-TEST_P(SharedMemoryContract, OpenOwnedFindsOnlyABlockWhoseOwnerHoldsIt) {
-  bool refused = true;
-  EXPECT_FALSE(memory_->openOwned(name_.c_str(), 64, &refused));
-  EXPECT_FALSE(refused) << "no block is absent, not refused";
-
+TEST(PosixSharedMemory, SizesAreExactToTheByte) {
+  const std::string name = "orvik_test_exact_" + std::to_string(::getpid());
   bool existed = false;
-  auto owner = memory_->createOrOpen(name_.c_str(), 64, &existed);
-  ASSERT_TRUE(owner);
-  static_cast<char*>(owner->data())[3] = 'o';
-  EXPECT_FALSE(memory_->openOwned(name_.c_str(), 64, &refused)) << "not held yet";
-  EXPECT_FALSE(refused);
-
-  ASSERT_TRUE(owner->holdOwnerLock());
-  auto opened = memory_->openOwned(name_.c_str(), 64, &refused);
-  ASSERT_TRUE(opened);
-  EXPECT_EQ(static_cast<char*>(opened->data())[3], 'o');
-  EXPECT_FALSE(memory_->openOwned(name_.c_str(), 65, &refused)) << "smaller than asked";
-  // Openers do not disturb the owner, nor one another.
-  auto second = memory_->openOwned(name_.c_str(), 64, &refused);
-  EXPECT_TRUE(second);
-
-  owner.reset();  // the owner's view goes, the name and the other views stay
-  EXPECT_FALSE(memory_->openOwned(name_.c_str(), 64, &refused));
-  EXPECT_FALSE(refused);
-  EXPECT_TRUE(memory_->openExisting(name_.c_str(), 64));
-  EXPECT_EQ(static_cast<char*>(opened->data())[3], 'o');
-}
-
-TEST_P(SharedMemoryContract, ReadingViewTellsAbsentUnownedForeignAndLiveBlocksApart) {
-  using Look = SharedMemory::Look;
-  Look look = Look::kOpened;
-  std::size_t found = 1;
-  EXPECT_FALSE(memory_->openOwnedForReading(name_.c_str(), 64, &look, &found));
-  EXPECT_EQ(look, Look::kAbsent);
-
-  if (GetParam()) {  // a creator between its create and its ftruncate
-    const int fd = ::shm_open(("/" + name_).c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
-    EXPECT_FALSE(memory_->openOwnedForReading(name_.c_str(), 64, &look, &found));
-    EXPECT_EQ(look, Look::kNotOwned) << "an empty block is one being made, not a foreign one";
-    memory_->removeName(name_.c_str());
-  }
-
-  bool existed = false;
-  auto owner = memory_->createOrOpen(name_.c_str(), 64, &existed);
-  ASSERT_TRUE(owner);
-  static_cast<char*>(owner->data())[5] = 'r';
-  EXPECT_FALSE(memory_->openOwnedForReading(name_.c_str(), 64, &look, &found));
-  EXPECT_EQ(look, Look::kNotOwned);
-  ASSERT_TRUE(owner->holdOwnerLock());
-  auto view = memory_->openOwnedForReading(name_.c_str(), 64, &look, &found);
-  ASSERT_TRUE(view);
-  EXPECT_EQ(look, Look::kOpened);
-  EXPECT_EQ(static_cast<const char*>(view->data())[5], 'r');
-  // Larger or smaller than asked is somebody else's block, owned or not.
+  auto block = posixSharedMemory().createOrOpen(name.c_str(), 64, &existed);
+  ASSERT_TRUE(block && block->holdOwnerLock());
+  bool refused = false;
+  EXPECT_FALSE(posixSharedMemory().openExisting(name.c_str(), 65));
+  EXPECT_FALSE(posixSharedMemory().openOwned(name.c_str(), 65, &refused));
   for (std::size_t asked : {std::size_t{63}, std::size_t{65}}) {
-    EXPECT_FALSE(memory_->openOwnedForReading(name_.c_str(), asked, &look, &found));
-    EXPECT_EQ(look, Look::kWrongSize) << asked;
+    SharedMemory::Look look = SharedMemory::Look::kOpened;
+    std::size_t found = 0;
+    EXPECT_FALSE(posixSharedMemory().openOwnedForReading(name.c_str(), asked, &look, &found));
+    EXPECT_EQ(look, SharedMemory::Look::kWrongSize) << asked;
     EXPECT_EQ(found, 64u);
   }
+  posixSharedMemory().removeName(name.c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, SharedMemoryContract, ::testing::Values(true, false),
-                         [](const auto& info) { return info.param ? "Posix" : "Fake"; });
+TEST(PosixSharedMemory, ReadingViewTakesAnEmptyBlockForOneBeingMade) {
+  const std::string name = "orvik_test_empty_" + std::to_string(::getpid());
+  // A creator between its create and its ftruncate.
+  const int fd = ::shm_open(("/" + name).c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  SharedMemory::Look look = SharedMemory::Look::kOpened;
+  std::size_t found = 1;
+  EXPECT_FALSE(posixSharedMemory().openOwnedForReading(name.c_str(), 64, &look, &found));
+  EXPECT_EQ(look, SharedMemory::Look::kNotOwned) << "an empty block is one being made";
+  posixSharedMemory().removeName(name.c_str());
+}
 
 TEST(PosixSharedMemory, BlockIsReadableAndWritableByOwnerAndGroupOnly) {
   const std::string name = "orvik_mode_" + std::to_string(::getpid());

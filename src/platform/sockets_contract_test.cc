@@ -1,5 +1,6 @@
 // The same expectations for the fake network and the real sockets, so the
-// fake cannot drift from what the POSIX backend does on loopback.
+// fake cannot drift from what the system's backend (POSIX or Win32) does on
+// loopback.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,13 +9,13 @@
 #include <thread>
 
 #include "platform/fake_sockets.h"
-#include "platform/posix_backends.h"
+#include "platform/native_backends.h"
 
 namespace orvik {
 namespace {
 
-struct PosixBackend {
-  Sockets& sockets() { return posixSockets(); }
+struct NativeBackend {
+  Sockets& sockets() { return nativeSockets(); }
 };
 struct FakeBackend {
   FakeSockets fake;
@@ -33,7 +34,7 @@ class SocketsContract : public ::testing::Test {
   Backend backend_;
 };
 
-using Backends = ::testing::Types<PosixBackend, FakeBackend>;
+using Backends = ::testing::Types<NativeBackend, FakeBackend>;
 TYPED_TEST_SUITE(SocketsContract, Backends);
 
 TYPED_TEST(SocketsContract, DatagramsArriveOneByOneCutToCapacity) {

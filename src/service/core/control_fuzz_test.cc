@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/fake_clock.h"
-#include "platform/posix_backends.h"
+#include "platform/native_backends.h"
 #include "service/core/communication_reset.h"
 #include "service/core/control_handler.h"
 #include "service/core/control_listener.h"
@@ -78,7 +78,7 @@ TEST(ControlFuzz, RandomDatagramsChangeOnlyWhatValidCommandsAsk) {
   std::condition_variable arrived;
   int32_t lastMarker = -1;
   FakeClock clock;
-  ControlListener listener(posixSockets(), clock, [](const char*) {});
+  ControlListener listener(nativeSockets(), clock, [](const char*) {});
   ASSERT_EQ(listener.openListener(0,
                                   [&](uint32_t command, int32_t argument, const char* text) {
                                     std::lock_guard<std::mutex> lock(mutex);
@@ -92,7 +92,7 @@ TEST(ControlFuzz, RandomDatagramsChangeOnlyWhatValidCommandsAsk) {
             0);
   Ipv4Endpoint to;
   ASSERT_EQ(listener.listenerEndpoint(0, &to), 0);
-  auto client = posixSockets().openUdp();
+  auto client = nativeSockets().openUdp();
 
   const uint32_t known[] = {369, 385, 386, 387, 388,  389,  401,  402,  403,   404,   405,   406,
                             407, 408, 409, 410, 4096, 4118, 4132, 4178, 35152, 66145, 66145, 66145};

@@ -10,7 +10,7 @@
 
 #include "platform/fake_clock.h"
 #include "platform/fake_sockets.h"
-#include "platform/posix_backends.h"
+#include "platform/native_backends.h"
 #include "shared/control_datagram.h"
 
 namespace orvik {
@@ -137,14 +137,14 @@ TEST_F(ControlListenerTest, CloseEndsTheThreadPromptlyAndFreesThePort) {
 
 TEST(ControlListenerOnLoopback, RealSocketIsBoundTo127001AndDeliversDatagrams) {
   FakeClock clock;
-  ControlListener listener(posixSockets(), clock, [](const char*) {});
+  ControlListener listener(nativeSockets(), clock, [](const char*) {});
   Inbox inbox;
   ASSERT_EQ(listener.openListener(0, inbox.handler()), 0);
   Ipv4Endpoint bound;
   ASSERT_EQ(listener.listenerEndpoint(0, &bound), 0);
   EXPECT_EQ(bound.address, kLoopbackIpv4) << "never the wildcard address";
 
-  DatagramSender sender(posixSockets(), [](const char*) {});
+  DatagramSender sender(nativeSockets(), [](const char*) {});
   ASSERT_EQ(sender.sendDatagram(nullptr, bound.port, 66145, 0x00010002, nullptr), 0);
   const std::vector<Received> got = inbox.waitFor(1);
   ASSERT_EQ(got.size(), 1u);

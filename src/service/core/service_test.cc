@@ -10,7 +10,7 @@
 #include <functional>
 #include <thread>
 
-#include "platform/posix_backends.h"
+#include "platform/native_backends.h"
 #include "service/actions/message_catalogue.h"
 #include "service/monitor/monitor_test_support.h"
 #include "shared/control_datagram.h"
@@ -241,7 +241,7 @@ TEST_F(ServiceTest, AlarmWriteOnAnyThreadWakesTheMonitorOutOfItsIdlePause) {
   PeriodicTask& monitor = service.tasks()[kMonitorTask];
   // Unwoken, the monitor would look again only after a minute.
   monitor.idleWaitMs = 60'000;
-  std::thread loop(runTaskLoop, std::ref(monitor), std::ref(posixClock()));
+  std::thread loop(runTaskLoop, std::ref(monitor), std::ref(nativeClock()));
   ASSERT_TRUE(eventually([&] { return logged("024"); }));
 
   // The poll side sets an alarm bit (the decoder's writer).

@@ -5,7 +5,7 @@
 #include <atomic>
 
 #include "platform/fake_clock.h"
-#include "platform/posix_backends.h"
+#include "platform/native_backends.h"
 
 namespace orvik {
 namespace {
@@ -101,7 +101,7 @@ TEST(TaskSet, TaskThatNeverGoesIdleHoldsTheStopNoLongerThanThirtySeconds) {
 
 TEST(TaskSet, StopReturnsOnceEveryTaskIsIdleAndItsThreadHasEnded) {
   // Real time here: a fake clock cannot tell how long real threads take.
-  Clock& clock = posixClock();
+  Clock& clock = nativeClock();
   TaskSet tasks;
   std::atomic<int> queued{20};
   for (int id = 0; id < kTaskCount; ++id) initialiseTask(tasks[id], [] {}, 1);

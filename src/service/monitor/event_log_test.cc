@@ -160,7 +160,13 @@ TEST_F(EventLogTest, ConcurrentWritersLoseNoEventLine) {
   EXPECT_EQ(seen.size(), std::size_t{kThreads} * kLines);
 }
 
+// A POSIX rename replaces the log in one step. Windows has no such rename:
+// a reader can find the name gone for a moment, and a reader holding the
+// log open makes the cut fail (it is tried again at the next line).
 TEST_F(EventLogTest, ReaderNeverFindsTheLogMissingWhileItIsCut) {
+#ifdef _WIN32
+  GTEST_SKIP() << "rename over an open file is not atomic on Windows";
+#endif
   test.record().EvtFileLen = 71 * 4;
   log.appendEventLine(0, "first");
   std::atomic<bool> done{false};

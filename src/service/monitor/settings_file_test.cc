@@ -53,7 +53,7 @@ TEST_F(SettingsFileTest, SavedFileHoldsEachBlockAtItsFileOffset) {
   EXPECT_FALSE(folder.exists("kestrel.cfg.new"));
   // Made durable under its temporary name before it replaced the old file.
   ASSERT_FALSE(fake.files.synced.empty());
-  EXPECT_EQ(fake.files.synced.front(), "file " + folder.file("kestrel.cfg.new"));
+  EXPECT_EQ(fake.files.synced.front(), "file " + test.files.configPath + ".new");
 }
 
 TEST_F(SettingsFileTest, FileCutShortAtEveryLengthLoadsItsLeadingBytesOnly) {
