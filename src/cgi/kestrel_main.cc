@@ -15,7 +15,7 @@ int main() {
       [](const char* name) -> const char* { return std::getenv(name); },
       [](char* buffer, std::size_t size) { return std::fread(buffer, 1, size, stdin); },
       "../",
-      &posixFileSystem(),
+      &nativeFileSystem(),
   };
   std::string response;
   const int status = runKestrel(run, &response);

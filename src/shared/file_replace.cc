@@ -22,7 +22,7 @@ fs::path finalFile(const std::string& path) {
 }
 
 bool writeAll(const fs::path& path, std::string_view contents, fs::perms perms) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::FILE* file = std::fopen(path.string().c_str(), "wb");
   if (file == nullptr) return false;
   // Before any byte goes in: a password file is never readable by others,
   // not even while it is being written.

@@ -10,6 +10,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Symbolic links and POSIX permissions: a POSIX test only.
 // The installation keeps the pages' files in a folder of the web user's and
 // links to them where the pages look: a replacement lands beside the file
 // the link names, even before that file exists, and the link stays.
