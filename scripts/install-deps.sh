@@ -1,20 +1,29 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, when it is missing (Debian 12, as root).
+# With --run, only what scripts/run.sh builds and starts needs.
 set -euo pipefail
-# lighttpd serves the management pages; chromium (driven from Node.js by
-# playwright-core) and wrk test and measure them. postfix: the mail test runs
-# a server of its own in a network namespace of its own; the package's daemon
-# is neither configured nor started here. snmpd and snmp: the SNMP test runs
-# an agent of its own on the file page 23 edits, and asks it with snmpget.
-# winsweep: Xlib and XTest to build it; a virtual X server, a window manager,
-# a terminal and xprop for its tests; MinGW-w64 and Wine for its Windows build.
-packages=(cmake ninja-build g++ libgtest-dev python3 procps util-linux iproute2 lighttpd chromium
-  fonts-dejavu-core wrk postfix snmpd snmp
-  libx11-dev libxtst-dev xvfb xauth openbox xterm x11-utils g++-mingw-w64-x86-64-posix)
-command -v node >/dev/null || packages+=(nodejs)
-command -v npm >/dev/null || packages+=(npm)
-# Without their recommendations (Wine's would pull in hundreds of megabytes).
-bare_packages=(wine wine64)
+run_only=
+[[ ${1:-} == --run ]] && run_only=1
+# What configuring and building the programs take (Xlib and XTest for
+# winsweep), and lighttpd, which serves the management pages.
+packages=(cmake ninja-build g++ libgtest-dev python3 procps util-linux iproute2 lighttpd
+  libx11-dev libxtst-dev)
+bare_packages=()
+if [[ -z $run_only ]]; then
+  # chromium (driven from Node.js by playwright-core) and wrk test and measure
+  # the pages. postfix: the mail test runs a server of its own in a network
+  # namespace of its own; the package's daemon is neither configured nor
+  # started here. snmpd and snmp: the SNMP test runs an agent of its own on
+  # the file page 23 edits, and asks it with snmpget. winsweep's tests: a
+  # virtual X server, a window manager, a terminal and xprop; MinGW-w64 and
+  # Wine for the Windows build.
+  packages+=(chromium fonts-dejavu-core wrk postfix snmpd snmp
+    xvfb xauth openbox xterm x11-utils g++-mingw-w64-x86-64-posix)
+  command -v node >/dev/null || packages+=(nodejs)
+  command -v npm >/dev/null || packages+=(npm)
+  # Without their recommendations (Wine's would pull in hundreds of megabytes).
+  bare_packages=(wine wine64)
+fi
 missing=()
 missing_bare=()
 for p in "${packages[@]}"; do
@@ -64,6 +73,8 @@ fi
 if dpkg -s postfix >/dev/null 2>&1 && command -v systemctl >/dev/null && [[ -d /run/systemd/system ]]; then
   systemctl disable --now postfix.service >/dev/null 2>&1 || true
 fi
+
+[[ -n $run_only ]] && exit 0
 
 # The browser tests' one npm package, as locked.
 browser_tests="$(dirname "$0")/../tests/browser"

@@ -8,7 +8,7 @@
 # Ctrl-C; the simulators and lighttpd stop with it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh --run
 TARGETS="upskeeper upssim modemsim kestrel orvik webaccess" scripts/build.sh
 mkdir -p run run/cgi-bin
 # No winsweep here: a simulated power failure must not close the desktop's
