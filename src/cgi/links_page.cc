@@ -1,5 +1,6 @@
 // Page 64: the three user links every page shows, kept in "link.cfg" in
 // the service's folder.
+#include <algorithm>
 #include <string>
 
 #include "cgi/form_fields.h"
@@ -19,16 +20,28 @@ constexpr char kLinkTempName[] = "link.cfg.tmp";
 // Each posted key replaces its line. A line break would shift every later
 // line, so a value holding one refuses the whole form. False when refused.
 bool applyForm(PageContext& context, const std::string& path) {
-  UserLinks links = readLinkFile(path);
   for (const FormPair& pair : context.request.form) {
-    for (std::size_t i = 0; i < std::size(kLinkKeys); ++i) {
-      if (pair.name != kLinkKeys[i]) continue;
-      if (pair.value.find_first_of("\r\n") != std::string::npos) return false;
-      links.texts[i] = pair.value.substr(0, kLinkTextLength);
+    if (pair.value.find_first_of("\r\n") != std::string::npos &&
+        std::find(std::begin(kLinkKeys), std::end(kLinkKeys), pair.name) != std::end(kLinkKeys)) {
+      return false;
     }
   }
-  // A failed write keeps the old links, as the page then shows.
-  replaceFile(path, kLinkTempName, linkFileText(links), context.files);
+  // A failed write keeps the old links, as the page then shows. Saves from
+  // two tabs take turns, so a form that posts some keys keeps the others'
+  // latest texts.
+  updateFile(
+      path, kLinkTempName,
+      [&](const std::string*, std::string* contents) {
+        UserLinks links = readLinkFile(path);
+        for (const FormPair& pair : context.request.form) {
+          for (std::size_t i = 0; i < std::size(kLinkKeys); ++i) {
+            if (pair.name == kLinkKeys[i]) links.texts[i] = pair.value.substr(0, kLinkTextLength);
+          }
+        }
+        *contents = linkFileText(links);
+        return true;
+      },
+      context.files);
   return true;
 }
 

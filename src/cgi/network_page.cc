@@ -45,16 +45,27 @@ class SnmpFile {
     return snmpEntries(text, keyword);
   }
   // A missing file is made; the entry goes after the keyword's last one.
+  // Two saves at once take turns from the read to the rename, so neither
+  // loses the other's entry.
   bool add(const char* keyword, const std::string& entry) {
-    std::string text;
-    if (!readWholeFile(path_, &text)) text.clear();
-    return replaceFile(path_, kSnmpTempName, withSnmpEntry(text, keyword, entry), files_,
-                       kSnmpFilePerms);
+    return updateFile(
+        path_, kSnmpTempName,
+        [&](const std::string* current, std::string* contents) {
+          *contents = withSnmpEntry(current != nullptr ? *current : "", keyword, entry);
+          return true;
+        },
+        files_, kSnmpFilePerms);
   }
   bool remove(const char* keyword, const std::set<int>& numbers) {
-    std::string text;
-    if (numbers.empty() || !readWholeFile(path_, &text)) return false;
-    return replaceFile(path_, kSnmpTempName, withoutSnmpEntries(text, keyword, numbers), files_);
+    if (numbers.empty()) return false;
+    return updateFile(
+        path_, kSnmpTempName,
+        [&](const std::string* current, std::string* contents) {
+          if (current == nullptr) return false;
+          *contents = withoutSnmpEntries(*current, keyword, numbers);
+          return true;
+        },
+        files_);
   }
 
  private:

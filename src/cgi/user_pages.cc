@@ -108,8 +108,13 @@ Outcome applyForm(PageContext& context, const std::string& path, Account* accoun
   if (rejected) return Outcome::kRejected;
   if (!apply) return Outcome::kNone;
   if (posted.password != retyped || !isStorableUser(posted.user)) return Outcome::kRejected;
-  if (!replaceFile(path, kAccessTempName, accessFileText(posted), context.files,
-                   kAccessFilePerms)) {
+  // Under the folder's lock, so that two saves at once do not write into
+  // one temporary file.
+  const auto whole = [&](const std::string*, std::string* contents) {
+    *contents = accessFileText(posted);
+    return true;
+  };
+  if (!updateFile(path, kAccessTempName, whole, context.files, kAccessFilePerms)) {
     reportFileError(path);
     return Outcome::kNone;
   }

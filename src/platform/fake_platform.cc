@@ -1,6 +1,8 @@
 #include "platform/fake_platform.h"
 
 #include <atomic>
+#include <chrono>
+#include <filesystem>
 
 namespace orvik {
 namespace {
@@ -124,16 +126,52 @@ std::size_t FakeMessageLoop::pending() {
   return queue_.size();
 }
 
-bool FakeFileSystem::syncFile(const std::string& path) {
+class FakeDirectoryLock final : public DirectoryLock {
+ public:
+  FakeDirectoryLock(FakeFileSystem& files, std::string directory,
+                    std::shared_ptr<std::timed_mutex> lock)
+      : files_(files), directory_(std::move(directory)), lock_(std::move(lock)) {}
+  ~FakeDirectoryLock() override {
+    files_.record("unlock " + directory_);
+    lock_->unlock();
+  }
+
+ private:
+  FakeFileSystem& files_;
+  std::string directory_;
+  std::shared_ptr<std::timed_mutex> lock_;
+};
+
+void FakeFileSystem::record(std::string line) {
   std::lock_guard<std::mutex> lock(mutex_);
-  synced.push_back("file " + path);
+  synced.push_back(std::move(line));
+}
+
+bool FakeFileSystem::syncFile(const std::string& path) {
+  record("file " + path);
   return true;
 }
 
 bool FakeFileSystem::syncDirectory(const std::string& directory) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  synced.push_back("dir " + directory);
+  record("dir " + directory);
   return true;
+}
+
+std::unique_ptr<DirectoryLock> FakeFileSystem::lockDirectory(const std::string& directory,
+                                                             int waitMs) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(directory, error)) return nullptr;
+  std::shared_ptr<std::timed_mutex> folderLock;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::string key = std::filesystem::path(directory).lexically_normal().string();
+    auto& slot = locks_[key];
+    if (slot == nullptr) slot = std::make_shared<std::timed_mutex>();
+    folderLock = slot;
+  }
+  if (!folderLock->try_lock_for(std::chrono::milliseconds(waitMs))) return nullptr;
+  record("lock " + directory);
+  return std::make_unique<FakeDirectoryLock>(*this, directory, std::move(folderLock));
 }
 
 int FakeMessenger::writeNotice(const std::string& target, const char* block, std::size_t size) {

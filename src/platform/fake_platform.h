@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -83,15 +84,22 @@ class FakeMessageLoop final : public MessageLoop {
 };
 
 // Syncs nothing; counts what was asked, so tests can see that a replacement
-// was made durable before it was renamed into place.
+// was made durable before it was renamed into place, and under its folder's
+// lock. The locks are real between the threads of this process.
 class FakeFileSystem final : public FileSystem {
  public:
   bool syncFile(const std::string& path) override;
   bool syncDirectory(const std::string& directory) override;
-  std::vector<std::string> synced;  // "file PATH" or "dir PATH", in order
+  std::unique_ptr<DirectoryLock> lockDirectory(const std::string& directory, int waitMs) override;
+  // "file PATH", "dir PATH", "lock DIR" or "unlock DIR", in order
+  std::vector<std::string> synced;
 
  private:
+  friend class FakeDirectoryLock;
+  void record(std::string line);
+
   std::mutex mutex_;
+  std::map<std::string, std::shared_ptr<std::timed_mutex>> locks_;
 };
 
 // Keeps every notice block; targets in `reachable` (and "*") take them.

@@ -59,6 +59,22 @@ bool replaceFile(const std::string& path, const std::string& tempName, std::stri
   return true;
 }
 
+bool updateFile(const std::string& path, const std::string& tempName,
+                const std::function<bool(const std::string* current, std::string* contents)>& change,
+                FileSystem* files, fs::perms newFilePerms) {
+  std::unique_ptr<DirectoryLock> lock;
+  if (files != nullptr) {
+    const fs::path folder = finalFile(path).parent_path();
+    lock = files->lockDirectory(folder.empty() ? "." : folder.string(), kUpdateLockWaitMs);
+    if (lock == nullptr) return false;
+  }
+  std::string current;
+  const bool read = readWholeFile(path, &current);
+  std::string contents;
+  if (!change(read ? &current : nullptr, &contents)) return false;
+  return replaceFile(path, tempName, contents, files, newFilePerms);
+}
+
 bool readWholeFile(const std::string& path, std::string* contents) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return false;

@@ -3,12 +3,13 @@
 // that starts at FIRST, so that a file holding parts of two writes, or
 // none, is recognisable. The crash test kills it at random moments.
 //
-//   page_write_loop FOLDER access|links|snmp FIRST [COUNT]
+//   page_write_loop FOLDER access|links|snmp|snmp-add FIRST [COUNT]
 //
 // access: page 61 writes FOLDER/defaults.aut for user uN, password pN;
 // links: page 64 writes FOLDER/link.cfg, six lines "N-i" padded to 63;
 // snmp: page 23 adds the community cN to the file that FOLDER/platform.ini
-// names, after a long comment block, and removes it again.
+// names, after a long comment block, and removes it again;
+// snmp-add: the same without the removal, so that every community stays.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,7 +75,7 @@ int main(int argc, char** argv) {
       body += "ApplyLink=+Apply";
     } else {
       body = "CmName=c" + number + "&CmAdd=+Add";
-      second = "CmSelect=1&CmRemove=Remove";
+      if (kind == "snmp") second = "CmSelect=1&CmRemove=Remove";
     }
     for (const std::string& next : {body, second}) {
       if (next.empty()) continue;
