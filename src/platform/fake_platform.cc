@@ -164,7 +164,9 @@ std::unique_ptr<DirectoryLock> FakeFileSystem::lockDirectory(const std::string& 
   std::shared_ptr<std::timed_mutex> folderLock;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    const std::string key = std::filesystem::path(directory).lexically_normal().string();
+    std::filesystem::path folder = std::filesystem::path(directory).lexically_normal();
+    if (!folder.has_filename()) folder = folder.parent_path();  // "a/b/" is "a/b"
+    const std::string key = folder.string();
     auto& slot = locks_[key];
     if (slot == nullptr) slot = std::make_shared<std::timed_mutex>();
     folderLock = slot;
