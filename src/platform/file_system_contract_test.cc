@@ -39,9 +39,10 @@ class FileSystemContract : public ::testing::Test {
 
   // From another thread, as another process's request would come.
   bool lockedElsewhere(const fs::path& folder, int waitMs) {
-    return std::async(std::launch::async, [&] {
-             return backend_.files().lockDirectory(folder.string(), waitMs) != nullptr;
-           }).get();
+    return std::async(
+               std::launch::async,
+               [&] { return backend_.files().lockDirectory(folder.string(), waitMs) != nullptr; })
+        .get();
   }
 
   Backend backend_;
@@ -64,9 +65,8 @@ TYPED_TEST(FileSystemContract, FolderLockKeepsOthersOutUntilItsHolderLetsGo) {
   EXPECT_TRUE(this->lockedElsewhere(this->root_ / "b", 0)) << "another folder is free";
 
   // A waiter gets the lock as soon as the holder lets go.
-  auto waiter = std::async(std::launch::async, [&] {
-    return files.lockDirectory(a.string(), 10000) != nullptr;
-  });
+  auto waiter = std::async(std::launch::async,
+                           [&] { return files.lockDirectory(a.string(), 10000) != nullptr; });
   std::this_thread::sleep_for(milliseconds(50));
   const auto released = steady_clock::now();
   held.reset();

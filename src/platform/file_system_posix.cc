@@ -38,10 +38,9 @@ class PosixFileSystem final : public FileSystem {
     return syncPath(directory, O_RDONLY | O_DIRECTORY);
   }
 
-  std::unique_ptr<DirectoryLock> lockDirectory(const std::string& directory,
-                                               int waitMs) override {
-    const int fd = open(directory.empty() ? "." : directory.c_str(),
-                        O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  std::unique_ptr<DirectoryLock> lockDirectory(const std::string& directory, int waitMs) override {
+    const int fd =
+        open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     // Polled rather than blocking, so that a holder that hangs costs a
     // waiter waitMs and not the rest of its life.

@@ -12,8 +12,8 @@ namespace {
 // so that every way of writing it names the same lock.
 bool canonicalFolder(const std::string& directory, std::string* folder) {
   char full[MAX_PATH * 2];
-  DWORD n = GetFullPathNameA(directory.empty() ? "." : directory.c_str(), sizeof full, full,
-                             nullptr);
+  DWORD n =
+      GetFullPathNameA(directory.empty() ? "." : directory.c_str(), sizeof full, full, nullptr);
   if (n == 0 || n >= sizeof full) return false;
   const DWORD attributes = GetFileAttributesA(full);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
@@ -72,8 +72,7 @@ class Win32FileSystem final : public FileSystem {
   // metadata, so there is nothing a program can force.
   bool syncDirectory(const std::string&) override { return false; }
 
-  std::unique_ptr<DirectoryLock> lockDirectory(const std::string& directory,
-                                               int waitMs) override {
+  std::unique_ptr<DirectoryLock> lockDirectory(const std::string& directory, int waitMs) override {
     std::string folder;
     if (!canonicalFolder(directory, &folder)) return nullptr;
     HANDLE mutex = CreateMutexA(nullptr, FALSE, mutexName(folder).c_str());

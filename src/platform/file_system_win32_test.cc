@@ -17,9 +17,8 @@ TEST(Win32FileSystem, LockOfAnEndedHolderPassesToTheNextOne) {
   const fs::path folder = fs::temp_directory_path() / "orvik-lock-abandoned";
   fs::create_directories(folder);
   bool took = false;
-  std::thread holder([&] {
-    took = win32FileSystem().lockDirectory(folder.string(), 0).release() != nullptr;
-  });
+  std::thread holder(
+      [&] { took = win32FileSystem().lockDirectory(folder.string(), 0).release() != nullptr; });
   holder.join();
   ASSERT_TRUE(took);
   EXPECT_NE(win32FileSystem().lockDirectory(folder.string(), 1000), nullptr);

@@ -59,9 +59,10 @@ bool replaceFile(const std::string& path, const std::string& tempName, std::stri
   return true;
 }
 
-bool updateFile(const std::string& path, const std::string& tempName,
-                const std::function<bool(const std::string* current, std::string* contents)>& change,
-                FileSystem* files, fs::perms newFilePerms) {
+bool updateFile(
+    const std::string& path, const std::string& tempName,
+    const std::function<bool(const std::string* current, std::string* contents)>& change,
+    FileSystem* files, fs::perms newFilePerms) {
   std::unique_ptr<DirectoryLock> lock;
   if (files != nullptr) {
     const fs::path folder = finalFile(path).parent_path();

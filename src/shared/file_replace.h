@@ -42,13 +42,14 @@ inline constexpr int kUpdateLockWaitMs = 10000;
 // False when the lock is not had within kUpdateLockWaitMs, change declines
 // or the replacement fails. With files null nothing is locked or synced:
 // for a file with one writer only.
-bool updateFile(const std::string& path, const std::string& tempName,
-                const std::function<bool(const std::string* current, std::string* contents)>& change,
-                FileSystem* files,
-                std::filesystem::perms newFilePerms = std::filesystem::perms::owner_read |
-                                                      std::filesystem::perms::owner_write |
-                                                      std::filesystem::perms::group_read |
-                                                      std::filesystem::perms::others_read);
+bool updateFile(
+    const std::string& path, const std::string& tempName,
+    const std::function<bool(const std::string* current, std::string* contents)>& change,
+    FileSystem* files,
+    std::filesystem::perms newFilePerms = std::filesystem::perms::owner_read |
+                                          std::filesystem::perms::owner_write |
+                                          std::filesystem::perms::group_read |
+                                          std::filesystem::perms::others_read);
 
 // The whole file as bytes; false when it cannot be opened or read.
 bool readWholeFile(const std::string& path, std::string* contents);

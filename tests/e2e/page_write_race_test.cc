@@ -68,8 +68,8 @@ TEST_P(PageWriteRace, SimultaneousSavesNeitherMixNorLoseAChange) {
     EXPECT_TRUE(found == added);
   } else {
     // The last save of all is the last of some writer.
-    const std::string n = kind == "access" ? last.substr(last.find('u') + 1)
-                                           : last.substr(0, last.find('-'));
+    const std::string n =
+        kind == "access" ? last.substr(last.find('u') + 1) : last.substr(0, last.find('-'));
     std::set<long> lastSaves;
     for (const long from : firsts) lastSaves.insert(from + kSaves - 1);
     EXPECT_EQ(lastSaves.count(std::stol(n)), 1u) << last;
