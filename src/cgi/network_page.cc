@@ -164,8 +164,8 @@ void writeListBox(PageWriter& out, const ListBox& box, const std::vector<std::st
   out.print("\n<option value=\"0\">%s</option>", box.firstOption);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     out.print(
-        box.receivers ? "\n<option value=\"%02zu\">%s" : "\n<option value=\"%02zu\">%s</option>",
-        i + 1, htmlEscape(entries[i]).c_str());
+        box.receivers ? "\n<option value=\"%02d\">%s" : "\n<option value=\"%02d\">%s</option>",
+        static_cast<int>(i + 1), htmlEscape(entries[i]).c_str());
   }
   out.write("\n</select>");
   writeButtons(out, box.removeButton, "Remove");
