@@ -409,9 +409,11 @@ def tray_menu_session_end_and_stop_question():
         service = WineService(display=desktop.display)
         service.start()
         escape_on_the_splash(display)
-        check(wait_for(lambda: icon_colour(display) == GREEN, 30, 0.2),
-              f"the icon is not 130 with the UPS well: {icon_colour(display)}")
+        wait_for(lambda: icon_colour(display) == GREEN or service.process.poll() is not None, 30,
+                 0.2)
         check(service.process.poll() is None, "the window closed on Escape")
+        check(icon_colour(display) == GREEN,
+              f"the icon is not 130 with the UPS well: {icon_colour(display)}")
 
         session_end_keeps_the_service_and_its_icon(display, service)
 
