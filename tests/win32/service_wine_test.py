@@ -13,6 +13,7 @@ own; every process is stopped by its PID or with the prefix's wineserver."""
 import argparse
 import json
 import os
+import re
 import shutil
 import socket
 import struct
@@ -37,6 +38,9 @@ TITLE = "Power Device Service"
 TRAY = "Wine System Tray"  # Wine's own notification area, without a desktop's
 # The tray icons' fill colours (tools/win32_images.py): 130 and 131.
 GREEN, AMBER = (0x2E, 0xA0, 0x43), (0xFF, 0xB8, 0x1C)
+XK_ESCAPE = 0xFF1B
+# The menu's and the stop question's texts in the catalogue.
+STOP_QUESTION, STOP_ITEM, CONSOLE_ITEM = 200, 201, 202
 
 args = None
 
@@ -65,7 +69,7 @@ class WineService:
         self.prefix.start_server()
         self.run = os.path.join(self.folder, "run")
         os.makedirs(self.run)
-        for program in (args.upskeeper_exe, args.orvik_exe):
+        for program in (args.upskeeper_exe, args.orvik_exe, args.window_probe_exe):
             shutil.copy(program, self.run)
         os.makedirs(os.path.join(self.run, "cgi-bin"))
         shutil.copy(args.kestrel_exe, os.path.join(self.run, "cgi-bin"))
@@ -89,6 +93,14 @@ class WineService:
         if result.returncode not in (0, 3):
             return None
         return json.loads(result.stdout.decode("latin-1"))
+
+    def probe(self, *words):
+        """window_probe.exe's lines, or None when the window it looks for is
+        not there."""
+        result = subprocess.run(["wine", "window_probe.exe", *words], cwd=self.run,
+                                env=self.prefix.env, capture_output=True, timeout=30)
+        check(result.returncode in (0, 1), f"window_probe {words}: {result.returncode}")
+        return result.stdout.decode("latin-1").splitlines() if result.returncode == 0 else None
 
     def event_log(self):
         try:
@@ -272,6 +284,161 @@ def window_splashes_hides_and_icon_follows_the_ups():
         desktop.close()
 
 
+def catalogue_text(number):
+    with open(os.path.join(args.data, "msg.en"), encoding="latin-1") as f:
+        return re.search(rf"^<{number}> <([^>]*)>", f.read(), re.M).group(1)
+
+
+def shown_menu(service):
+    """(left, top, right, bottom) of the pop-up menu on the screen, or None."""
+    lines = service.probe("menu")
+    return tuple(int(v) for v in lines[0].split()[1:]) if lines else None
+
+
+def menu_pixels(display, rectangle):
+    left, top, right, bottom = rectangle
+    return display.pixels(left, top, right - left, bottom - top)
+
+
+def choose_stop_from_the_tray_menu(display, service, reference=None):
+    """Right-clicks the icon and clicks the menu's first item; returns where
+    the menu was and the stop question's lines. With reference (the pixels
+    of a menu holding the catalogue's two items), the menu shown must look
+    exactly like it."""
+    tray = display.shown(TRAY)
+    check(tray, "no notification area")
+    x, y = display.origin(tray[0])
+    display.click(x + 10, y + 10, button=3)  # the first slot: ours is the only icon
+    menu = wait_for(lambda: shown_menu(service), 15, 0.1)
+    check(menu, "a right click on the icon showed no menu")
+    if reference:
+        check(menu_pixels(display, menu) == reference,
+              "the menu does not hold the catalogue's items in order, the second the default")
+    left, top, right, bottom = menu
+    display.click((left + right) // 2, top + (bottom - top) // 4)
+    question = wait_for(lambda: service.probe("message-box", TITLE), 15, 0.1)
+    check(question, "the stop item asked nothing")
+    check(f"text {catalogue_text(STOP_QUESTION)}" in question, f"the question: {question}")
+    check(shown_menu(service) is None, "the menu stayed open behind the question")
+    return menu, question
+
+
+def answer(display, service, question, button):
+    """Clicks the button of that text ("&Yes", "&No") in the stop question."""
+    found = [line.split()[2:] for line in question if line.startswith(f"button {button} ")]
+    check(found, f"no {button} in {question}")
+    display.click(int(found[0][0]), int(found[0][1]))
+    check(wait_for(lambda: service.probe("message-box", TITLE) is None, 10, 0.1),
+          f"the question stayed after {button}")
+
+
+def catalogue_menu(display, service, rectangle):
+    """The pixels of a menu with the catalogue's two items, shown where the
+    service's was by a program of our own."""
+    texts = [catalogue_text(STOP_ITEM), catalogue_text(CONSOLE_ITEM)]
+    left, top = rectangle[:2]
+    shower = subprocess.Popen(["wine", "window_probe.exe", "show-menu", str(left), str(top), "60",
+                               *texts], cwd=service.run, env=service.prefix.env)
+    try:
+        check(wait_for(lambda: shown_menu(service) == rectangle, 20, 0.1),
+              f"the catalogue's menu is not the size of the service's: {shown_menu(service)}")
+        return menu_pixels(display, rectangle)
+    finally:
+        display.click(1000, 700)  # on the bare desktop: the menu closes
+        try:
+            shower.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            shower.kill()
+            shower.wait()
+
+
+def escape_on_the_splash(display):
+    """Escape pressed while the splash has the focus leaves the window (the
+    rest of the test needs the service). The window gets the focus by a
+    click; when it hides before it has it, the key is not tried (said so)."""
+    splash = wait_for(lambda: display.shown(TITLE), 30, 0.02)
+    check(splash, "no main window was shown")
+    x, y = display.origin(splash[0])
+
+    def escape_pressed():
+        # A click gives it the focus, which the notification area, shown
+        # about when the splash is, may take on its way up.
+        if display.focus() != splash[0]:
+            display.click(x + splash[1] // 2, y + splash[2] // 2)
+            return False
+        display.key(XK_ESCAPE)
+        # This query reaches the server after the key: with the focus still
+        # on the window, the key went to it.
+        return display.focus() == splash[0]
+
+    if wait_for(escape_pressed, 1.5, 0.1):
+        print("       Escape pressed on the splash", flush=True)
+    else:
+        print("       Escape not tried: the splash hid before it had the focus", flush=True)
+
+
+def session_end_keeps_the_service_and_its_icon(display, service):
+    """A logoff asked and ended (cancelled, then for real) as the window
+    system sends it: the service keeps running and its icon still follows
+    the UPS. Wine keeps the icon through both, as Windows does through a
+    cancelled logoff."""
+    check(service.probe("query-end-session", TITLE) == ["answer 1"],
+          "the service did not let the session end")
+    check(service.probe("end-session", TITLE, "0") is not None, "no window for WM_ENDSESSION")
+    check(service.probe("end-session", TITLE, "1") is not None, "no window for WM_ENDSESSION")
+    service.sim.ctl("power", "fail")
+    # The next refresh finds the icon (up to 5 s), the one after shows 131.
+    check(wait_for(lambda: icon_colour(display) == AMBER, 15, 0.1),
+          f"after the session end the icon stayed {icon_colour(display)} on battery")
+    check(service.process.poll() is None, "the service ended with the session")
+    service.sim.ctl("power", "restore")
+    check(wait_for(lambda: icon_colour(display) == GREEN, 15, 0.1),
+          "the icon did not return to 130")
+
+
+def tray_menu_session_end_and_stop_question():
+    """Under Xvfb, driven as a user and the window system drive it: Escape
+    does not close the window; a session end leaves the service and its
+    icon; the icon's menu holds the catalogue's items; its stop item asks
+    first, No keeps the service and Yes stops it. Wine's service manager does
+    not know upskeeper, so the stop goes by WM_CLOSE to the window."""
+    desktop = Desktop(wm=True)
+    service = None
+    display = Display(desktop.display)
+    try:
+        service = WineService(display=desktop.display)
+        service.start()
+        escape_on_the_splash(display)
+        wait_for(lambda: icon_colour(display) == GREEN or service.process.poll() is not None, 30,
+                 0.2)
+        check(service.process.poll() is None, "the window closed on Escape")
+        check(icon_colour(display) == GREEN,
+              f"the icon is not 130 with the UPS well: {icon_colour(display)}")
+
+        session_end_keeps_the_service_and_its_icon(display, service)
+
+        menu, question = choose_stop_from_the_tray_menu(display, service)
+        answer(display, service, question, "&No")
+        status = service.status()
+        check(service.process.poll() is None and status, "No stopped the service")
+        check(status["alarm_flags"] >> RUNNING_BIT & 1, f"alarms {status['alarm_flags']:#x}")
+
+        # The menu opens at the pointer, so the second one is where the first
+        # was: it must look like a menu made of the catalogue's texts.
+        reference = catalogue_menu(display, service, menu)
+        _, question = choose_stop_from_the_tray_menu(display, service, reference)
+        answer(display, service, question, "&Yes")
+        code = service.process.wait(timeout=40)
+        check(code == 0, f"exit code {code}")
+        check(service.event_log()[-1] == "124", f"event log ends {service.event_log()[-3:]}")
+        check(wait_for(lambda: not display.shown(TRAY), 10, 0.1), "the icon outlived the service")
+    finally:
+        if service:
+            service.close()
+        display.close()
+        desktop.close()
+
+
 def port_open(port):
     try:
         socket.create_connection(("127.0.0.1", port), timeout=1).close()
@@ -286,13 +453,15 @@ def main():
     parser.add_argument("--upskeeper-exe", required=True)
     parser.add_argument("--orvik-exe", required=True)
     parser.add_argument("--kestrel-exe", required=True)
+    parser.add_argument("--window-probe-exe", required=True)
     parser.add_argument("--source", required=True)
     parser.add_argument("--upssim", required=True)
     parser.add_argument("--data", required=True)
     parser.add_argument("--only", help="run the tests whose name contains this")
     parser.add_argument("--isolated", action="store_true", help=argparse.SUPPRESS)
     args = parser.parse_args()
-    for name in ("upskeeper_exe", "orvik_exe", "kestrel_exe", "upssim", "data", "source"):
+    for name in ("upskeeper_exe", "orvik_exe", "kestrel_exe", "window_probe_exe", "upssim", "data",
+                 "source"):
         setattr(args, name, os.path.abspath(getattr(args, name)))
     if args.isolated:
         isolate()
@@ -305,6 +474,7 @@ def main():
          service_identifies_follows_serves_and_stops),
         ("WineWindowSplashesHidesAndIconFollowsTheUps",
          window_splashes_hides_and_icon_follows_the_ups),
+        ("WineTrayMenuSessionEndAndStopQuestion", tray_menu_session_end_and_stop_question),
     ]
     return run_tests([t for t in tests if not args.only or args.only in t[0]])
 

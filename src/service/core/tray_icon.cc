@@ -37,7 +37,10 @@ void TrayIcon::refresh() {
   if (!hasTray_) return;
   const int icon = selectIcon_();
   if (!added_) {
-    added_ = shell_.add(icon);
+    // The end of a session clears `added`, but a cancelled logoff leaves the
+    // icon in place, and the shell refuses to add it twice. An icon that
+    // takes a change is there; one that does not is added again next time.
+    added_ = shell_.add(icon) || shell_.modify(icon);
   } else if (icon != lastIcon_) {
     shell_.modify(icon);
   }

@@ -42,14 +42,16 @@ class TrayIcon {
 
   // Starts the refresh thread: a refresh now and every 5 s after.
   void start();
-  // One pass: adds the icon when it is not there (a failure leaves it for
-  // the next pass), or changes it when the selected icon differs from the
-  // one last handed to the shell.
+  // One pass: adds the icon when it is not known to be there (an add the
+  // shell refuses counts when a change of the icon succeeds; otherwise the
+  // next pass tries again), or changes it when the selected icon differs
+  // from the one last handed to the shell.
   void refresh();
   // Stops the refresh thread, waiting at most 2 s for it, and deletes the
   // icon from the notification area.
   void remove();
-  // The session ended and took the icon with it: the next refresh adds it.
+  // The session ended and may have taken the icon with it: the next refresh
+  // adds it, or finds it still there.
   void forget() { added_ = false; }
 
   bool added() const { return added_; }

@@ -13,18 +13,23 @@
 namespace orvik {
 namespace {
 
-// The shell's calls as "add 130", "modify 131", "remove"; adds fail while
-// refusing is set.
+// The shell's calls as "add 130", "modify 131", "remove". Like the real
+// notification area it holds at most one icon of ours: an add fails while it
+// is there (or while refusing is set, a shell not yet ready), a modify while
+// it is not.
 class RecordingShell final : public TrayShell {
  public:
-  bool add(int icon) override { return note("add " + std::to_string(icon), !refusing); }
-  bool modify(int icon) override { return note("modify " + std::to_string(icon), true); }
-  void remove() override { note("remove", true); }
+  bool add(int icon) override {
+    return note("add " + std::to_string(icon), !refusing && !present.exchange(!refusing));
+  }
+  bool modify(int icon) override { return note("modify " + std::to_string(icon), present); }
+  void remove() override { note("remove", present.exchange(false)); }
   std::vector<std::string> calls() {
     std::lock_guard<std::mutex> lock(mutex_);
     return calls_;
   }
   std::atomic<bool> refusing{false};
+  std::atomic<bool> present{false};
 
  private:
   bool note(const std::string& call, bool result) {
@@ -54,10 +59,28 @@ TEST(TrayIcon, AddsOnceThenChangesOnlyWhenTheSelectedIconDiffers) {
   tray.refresh();
   flags = 0x01000000;
   tray.refresh();
-  tray.forget();  // the session ended and took the icon along
+  tray.forget();
+  shell.present = false;  // the session ended and took the icon along
   tray.refresh();
-  EXPECT_EQ(shell.calls(),
-            (Calls{"add 130", "add 130", "modify 131", "modify 130", "add 130"}));
+  EXPECT_EQ(shell.calls(), (Calls{"add 130", "modify 130", "add 130", "modify 131",
+                                  "modify 130", "add 130"}));
+}
+
+// A session end that did not take the icon (a cancelled logoff): the add is
+// refused, and the icon must still follow the alarms afterwards.
+TEST(TrayIcon, IconLeftByACancelledSessionEndStillFollowsTheFlags) {
+  RecordingShell shell;
+  FakeClock clock;
+  uint32_t flags = 0x01000000;
+  TrayIcon tray(shell, clock, [&] { return trayIconFor(flags); }, true);
+  tray.refresh();
+  tray.forget();
+  tray.refresh();
+  EXPECT_TRUE(tray.added());
+  flags |= 1u << 1;  // on battery
+  tray.refresh();
+  tray.refresh();
+  EXPECT_EQ(shell.calls(), (Calls{"add 130", "add 130", "modify 130", "modify 131"}));
 }
 
 // On its thread the icon follows the record within one refresh period.
