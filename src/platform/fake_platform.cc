@@ -128,18 +128,14 @@ std::size_t FakeMessageLoop::pending() {
 
 class FakeDirectoryLock final : public DirectoryLock {
  public:
-  FakeDirectoryLock(FakeFileSystem& files, std::string directory,
-                    std::shared_ptr<std::timed_mutex> lock)
-      : files_(files), directory_(std::move(directory)), lock_(std::move(lock)) {}
-  ~FakeDirectoryLock() override {
-    files_.record("unlock " + directory_);
-    lock_->unlock();
-  }
+  FakeDirectoryLock(FakeFileSystem& files, std::string directory, std::string key)
+      : files_(files), directory_(std::move(directory)), key_(std::move(key)) {}
+  ~FakeDirectoryLock() override { files_.release(directory_, key_); }
 
  private:
   FakeFileSystem& files_;
   std::string directory_;
-  std::shared_ptr<std::timed_mutex> lock_;
+  std::string key_;
 };
 
 void FakeFileSystem::record(std::string line) {
@@ -157,23 +153,32 @@ bool FakeFileSystem::syncDirectory(const std::string& directory) {
   return true;
 }
 
+// A set of held folders under a condition variable rather than a timed
+// mutex per folder: the thread sanitizer cannot follow a timed lock.
 std::unique_ptr<DirectoryLock> FakeFileSystem::lockDirectory(const std::string& directory,
                                                              int waitMs) {
   std::error_code error;
   if (!std::filesystem::is_directory(directory, error)) return nullptr;
-  std::shared_ptr<std::timed_mutex> folderLock;
+  std::filesystem::path folder = std::filesystem::path(directory).lexically_normal();
+  if (!folder.has_filename()) folder = folder.parent_path();  // "a/b/" is "a/b"
+  std::string key = folder.string();
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!released_.wait_for(lock, std::chrono::milliseconds(waitMs),
+                          [&] { return held_.count(key) == 0; })) {
+    return nullptr;
+  }
+  held_.insert(key);
+  synced.push_back("lock " + directory);
+  return std::make_unique<FakeDirectoryLock>(*this, directory, std::move(key));
+}
+
+void FakeFileSystem::release(const std::string& directory, const std::string& key) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::filesystem::path folder = std::filesystem::path(directory).lexically_normal();
-    if (!folder.has_filename()) folder = folder.parent_path();  // "a/b/" is "a/b"
-    const std::string key = folder.string();
-    auto& slot = locks_[key];
-    if (slot == nullptr) slot = std::make_shared<std::timed_mutex>();
-    folderLock = slot;
+    synced.push_back("unlock " + directory);
+    held_.erase(key);
   }
-  if (!folderLock->try_lock_for(std::chrono::milliseconds(waitMs))) return nullptr;
-  record("lock " + directory);
-  return std::make_unique<FakeDirectoryLock>(*this, directory, std::move(folderLock));
+  released_.notify_all();
 }
 
 int FakeMessenger::writeNotice(const std::string& target, const char* block, std::size_t size) {

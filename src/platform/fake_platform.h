@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -97,9 +98,11 @@ class FakeFileSystem final : public FileSystem {
  private:
   friend class FakeDirectoryLock;
   void record(std::string line);
+  void release(const std::string& directory, const std::string& key);
 
   std::mutex mutex_;
-  std::map<std::string, std::shared_ptr<std::timed_mutex>> locks_;
+  std::condition_variable released_;
+  std::set<std::string> held_;  // folders locked now
 };
 
 // Keeps every notice block; targets in `reachable` (and "*") take them.
