@@ -3,6 +3,7 @@
 
 #include <cerrno>
 
+#include "platform/calendar_parts.h"
 #include "platform/posix_backends.h"
 
 namespace orvik {
@@ -26,27 +27,12 @@ class PosixClock final : public Clock {
     time_t t = static_cast<time_t>(seconds);
     tm parts{};
     if (localtime_r(&t, &parts) == nullptr) return false;
-    out->year = parts.tm_year + 1900;
-    out->month = parts.tm_mon + 1;
-    out->day = parts.tm_mday;
-    out->hour = parts.tm_hour;
-    out->minute = parts.tm_min;
-    out->second = parts.tm_sec;
-    out->weekday = parts.tm_wday;
-    out->yearDay = parts.tm_yday;
-    out->isDst = parts.tm_isdst;
+    *out = localTimeFromParts(parts);
     return true;
   }
 
   bool fromLocalTime(const LocalTime& local, int64_t* seconds) override {
-    tm parts{};
-    parts.tm_year = local.year - 1900;
-    parts.tm_mon = local.month - 1;
-    parts.tm_mday = local.day;
-    parts.tm_hour = local.hour;
-    parts.tm_min = local.minute;
-    parts.tm_sec = local.second;
-    parts.tm_isdst = local.isDst;
+    tm parts = partsFromLocalTime(local);
     errno = 0;
     time_t t = mktime(&parts);
     if (t == static_cast<time_t>(-1) && errno != 0) return false;

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "platform/calendar_parts.h"
 #include "platform/win32_backends.h"
 
 namespace orvik {
@@ -22,27 +23,12 @@ class Win32Clock final : public Clock {
     const __time64_t t = seconds;
     tm parts{};
     if (_localtime64_s(&parts, &t) != 0) return false;
-    out->year = parts.tm_year + 1900;
-    out->month = parts.tm_mon + 1;
-    out->day = parts.tm_mday;
-    out->hour = parts.tm_hour;
-    out->minute = parts.tm_min;
-    out->second = parts.tm_sec;
-    out->weekday = parts.tm_wday;
-    out->yearDay = parts.tm_yday;
-    out->isDst = parts.tm_isdst;
+    *out = localTimeFromParts(parts);
     return true;
   }
 
   bool fromLocalTime(const LocalTime& local, int64_t* seconds) override {
-    tm parts{};
-    parts.tm_year = local.year - 1900;
-    parts.tm_mon = local.month - 1;
-    parts.tm_mday = local.day;
-    parts.tm_hour = local.hour;
-    parts.tm_min = local.minute;
-    parts.tm_sec = local.second;
-    parts.tm_isdst = local.isDst;
+    tm parts = partsFromLocalTime(local);
     const __time64_t t = _mktime64(&parts);
     if (t == -1) return false;
     *seconds = static_cast<int64_t>(t);

@@ -105,27 +105,6 @@ void FakeUserInterface::messageBox(const char* caption, const char* text) {
   boxes.push_back(std::string(caption) + ": " + text);
 }
 
-void FakeMessageLoop::post(WindowMessage message) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    queue_.push_back(message);
-  }
-  ready_.notify_one();
-}
-
-WindowMessage FakeMessageLoop::wait() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  ready_.wait(lock, [this] { return !queue_.empty(); });
-  const WindowMessage message = queue_.front();
-  queue_.pop_front();
-  return message;
-}
-
-std::size_t FakeMessageLoop::pending() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return queue_.size();
-}
-
 class FakeDirectoryLock final : public DirectoryLock {
  public:
   FakeDirectoryLock(FakeFileSystem& files, std::string directory, std::string key)

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <condition_variable>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -72,17 +71,7 @@ class FakeUserInterface final : public UserInterface {
   std::vector<std::string> boxes;  // "caption: text"
 };
 
-class FakeMessageLoop final : public MessageLoop {
- public:
-  void post(WindowMessage message) override;
-  WindowMessage wait() override;
-  std::size_t pending();
-
- private:
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<WindowMessage> queue_;
-};
+class FakeMessageLoop final : public QueuedMessageLoop {};
 
 // Syncs nothing; counts what was asked, so tests can see that a replacement
 // was made durable before it was renamed into place, and under its folder's

@@ -1,44 +1,14 @@
 #include <pthread.h>
 #include <signal.h>
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 #include <thread>
 
 #include "platform/posix_backends.h"
 
 namespace orvik {
-namespace {
-
-class PosixMessageLoop final : public MessageLoop {
- public:
-  void post(WindowMessage message) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      queue_.push_back(message);
-    }
-    ready_.notify_one();
-  }
-
-  WindowMessage wait() override {
-    std::unique_lock<std::mutex> lock(mutex_);
-    ready_.wait(lock, [this] { return !queue_.empty(); });
-    const WindowMessage message = queue_.front();
-    queue_.pop_front();
-    return message;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<WindowMessage> queue_;
-};
-
-}  // namespace
 
 MessageLoop& posixMessageLoop() {
-  static PosixMessageLoop loop;
+  static QueuedMessageLoop loop;
   return loop;
 }
 

@@ -1,8 +1,7 @@
 #include <windows.h>
 
-#include <condition_variable>
-#include <deque>
 #include <mutex>
+#include <string>
 
 #include "platform/win32_backends.h"
 
@@ -11,7 +10,7 @@ namespace {
 
 // The main window runs the real message loop; what the system posts here
 // reaches it as window messages. The queue serves a program without one.
-class Win32MessageLoop final : public MessageLoop {
+class Win32MessageLoop final : public QueuedMessageLoop {
  public:
   void setTitle(const std::string& title) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -19,28 +18,20 @@ class Win32MessageLoop final : public MessageLoop {
   }
 
   void post(WindowMessage message) override {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (message == WindowMessage::kClose && !title_.empty()) {
-      HWND window = FindWindowA(nullptr, title_.c_str());
+    if (message == WindowMessage::kClose) {
+      std::string title;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        title = title_;
+      }
+      HWND window = title.empty() ? nullptr : FindWindowA(nullptr, title.c_str());
       if (window != nullptr && PostMessageA(window, WM_CLOSE, 0, 0)) return;
     }
-    queue_.push_back(message);
-    lock.unlock();
-    ready_.notify_one();
-  }
-
-  WindowMessage wait() override {
-    std::unique_lock<std::mutex> lock(mutex_);
-    ready_.wait(lock, [this] { return !queue_.empty(); });
-    const WindowMessage message = queue_.front();
-    queue_.pop_front();
-    return message;
+    QueuedMessageLoop::post(message);
   }
 
  private:
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<WindowMessage> queue_;
+  std::mutex mutex_;  // guards title_
   std::string title_;
 };
 
